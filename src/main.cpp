@@ -1,0 +1,49 @@
+// Laavasuihku: a fountain of glowing particles over a picture.
+#include "effect.h"
+#include "shell.h"
+
+#include <cstdio>
+#include <ctime>
+#include <new>
+
+int main(int argc, char *argv[])
+{
+    (void)argc, (void)argv;
+
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+        fprintf(stderr, "SDL ei alustunut: %s\n", SDL_GetError());
+        return 0;
+    }
+    SDL_WM_SetCaption("Laavasuihku!", nullptr);
+    SDL_Surface *background = SDL_LoadBMP("./tausta.bmp");  // may be missing: the band just stays unpainted
+    SDL_Surface *screen = SDL_SetVideoMode(screen_w, screen_h, 32, SDL_HWSURFACE | SDL_DOUBLEBUF);
+    if (!screen) {
+        fprintf(stderr, "Näyttötila ei auennut: %s\n", SDL_GetError());
+        SDL_Quit();
+        return 0;
+    }
+    SDL_Flip(screen);
+    keep_only_quit_events();
+
+    particle *particles = new (std::nothrow) particle[pool_size];
+    if (!particles) {
+        fprintf(stderr, "Hiukkasille ei riittänyt muistia\n");
+        SDL_Quit();
+        return 0;
+    }
+    bool quit = false, bounce = false;
+    for (int i = 0; i < n; ++i)
+        alusta(particles[i]);
+    seed_rnd(uint32_t(time(nullptr)));  // after the first launches, which repeat on every run
+
+    while (!quit) {
+        if (take_event())
+            quit = true;
+        read_controls(quit, bounce, particles);
+        redraw(screen, background, particles, bounce);
+    }
+
+    delete[] particles;
+    SDL_Quit();
+    return 0;
+}

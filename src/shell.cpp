@@ -1,0 +1,68 @@
+#include "shell.h"
+
+#include <climits>
+
+void keep_only_quit_events()
+{
+    for (int type = SDL_NOEVENT + 1; type < SDL_NUMEVENTS; ++type)
+        if (type != SDL_QUIT)
+            SDL_EventState(Uint8(type), SDL_IGNORE);
+}
+
+bool take_event()
+{
+    SDL_Event event;
+    // Polling also refreshes the key and mouse state the controls read.
+    return SDL_PollEvent(&event) && event.type == SDL_QUIT;
+}
+
+void apply_controls(const Uint8 *keys, Uint8 buttons, int mouse_x, int mouse_y, bool &quit, bool &bounce,
+                    particle *particles)
+{
+    if (keys[SDLK_ESCAPE])
+        quit = true;
+    // The fan has no bound of its own; it only stops short of int overflow.
+    if (keys[SDLK_q] && kulma <= INT_MAX - 5)
+        kulma += 5;
+    if (keys[SDLK_w] && kulma >= INT_MIN + 5)
+        kulma -= 5;
+    if (keys[SDLK_e] && painovoima <= 49)
+        ++painovoima;
+    if (keys[SDLK_r] && painovoima != 1)
+        --painovoima;
+    if (keys[SDLK_b])
+        bounce = !bounce;  // flips on every pass the key is held
+    if (keys[SDLK_a] && n <= max_particles - particle_batch) {
+        for (int i = n; i < n + particle_batch; ++i)
+            alusta(particles[i]);
+        n += particle_batch;
+    }
+    if (keys[SDLK_s] && n > min_particles)
+        n -= particle_batch;
+
+    if (buttons & SDL_BUTTON(1)) {
+        // Taken as unsigned, a position left of or above the window is out of range too.
+        if (unsigned(mouse_x) <= unsigned(area_w - 1))
+            ax = mouse_x;
+        if (unsigned(mouse_y) <= unsigned(area_h - 1))
+            ay = mouse_y;
+    }
+}
+
+void read_controls(bool &quit, bool &bounce, particle *particles)
+{
+    int mouse_x, mouse_y;
+    Uint8 buttons = SDL_GetMouseState(&mouse_x, &mouse_y);
+    apply_controls(SDL_GetKeyState(nullptr), buttons, mouse_x, mouse_y, quit, bounce, particles);
+}
+
+void redraw(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce)
+{
+    SDL_Rect clear_rect = {0, 0, screen_w, 513};
+    SDL_Rect band_rect = {0, 513, screen_w, 255};
+    SDL_FillRect(screen, &clear_rect, 0);
+    if (background)
+        SDL_BlitSurface(background, nullptr, screen, &band_rect);
+    particle_pass(screen, particles, bounce);
+    SDL_Flip(screen);
+}

@@ -1,0 +1,23 @@
+// The frame loop's steps: event check, controls and redraw.
+#pragma once
+
+#include "effect.h"
+
+// Keeps SDL's small event queue for close requests alone. Key and mouse state
+// are still tracked for ignored events, so the controls read them as before,
+// but a burst of mouse motion can no longer crowd a close request out.
+void keep_only_quit_events();
+
+// Takes at most one pending event; true if it was a close request.
+bool take_event();
+
+// The controls, applied from a key state array (indexed by SDL key symbol)
+// and the mouse's button mask and position.
+void apply_controls(const Uint8 *keys, Uint8 buttons, int mouse_x, int mouse_y, bool &quit, bool &bounce,
+                    particle *particles);
+
+// The controls, from SDL's current keyboard and mouse state.
+void read_controls(bool &quit, bool &bounce, particle *particles);
+
+// Clears the sky, lays the picture in the band, runs the particle pass and flips.
+void redraw(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce);
