@@ -1,0 +1,65 @@
+// Preloaded into the real program by the process tests. It can fix the clock
+// that seeds the generator (LAAVA_FAKE_TIME), save chosen frames as raw
+// 1024 x 768 x 32 pixels (LAAVA_DUMP_FRAMES="3,40", LAAVA_DUMP_PREFIX) and,
+// after the last of them, ask the program to quit with SIGTERM.
+#include <SDL.h>
+
+#include <dlfcn.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+static std::vector<int> frames_to_dump()
+{
+    std::vector<int> frames;
+    if (const char *list = getenv("LAAVA_DUMP_FRAMES"))
+        for (char *end; *list; list = *end ? end + 1 : end)
+            frames.push_back(int(strtol(list, &end, 10)));
+    return frames;
+}
+
+static void dump(SDL_Surface *s, int frame)
+{
+    const char *prefix = getenv("LAAVA_DUMP_PREFIX");
+    std::string path = std::string(prefix ? prefix : "frame") + "-" + std::to_string(frame) + ".raw";
+    FILE *f = fopen(path.c_str(), "wb");
+    if (!f)
+        return;
+    SDL_LockSurface(s);
+    for (int y = 0; y < s->h; ++y)
+        fwrite(static_cast<Uint8 *>(s->pixels) + y * s->pitch, 4, s->w, f);
+    SDL_UnlockSurface(s);
+    fclose(f);
+}
+
+extern "C" int SDL_Flip(SDL_Surface *screen)
+{
+    static auto real_flip = reinterpret_cast<int (*)(SDL_Surface *)>(dlsym(RTLD_NEXT, "SDL_Flip"));
+    static std::vector<int> wanted = frames_to_dump();
+    static int flips = 0;
+    ++flips;
+    for (size_t i = 0; i < wanted.size(); ++i)
+        if (wanted[i] == flips) {
+            dump(screen, flips);
+            if (i + 1 == wanted.size())
+                kill(getpid(), SIGTERM);
+        }
+    return real_flip(screen);
+}
+
+extern "C" time_t time(time_t *out)
+{
+    static auto real_time = reinterpret_cast<time_t (*)(time_t *)>(dlsym(RTLD_NEXT, "time"));
+    const char *fake = getenv("LAAVA_FAKE_TIME");
+    if (!fake)
+        return real_time(out);
+    time_t t = time_t(atoll(fake));
+    if (out)
+        *out = t;
+    return t;
+}

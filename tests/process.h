@@ -1,0 +1,110 @@
+// Runs the real program in a folder of its own and collects what it did.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+struct run_result {
+    bool exited = false;  // ended by itself, not by a signal or the time limit
+    int status = -1;
+    std::string out, err;
+};
+
+// A fresh, empty working folder under the system's temporary folder.
+inline fs::path fresh_folder(const std::string &name)
+{
+    fs::path dir = fs::temp_directory_path() / ("laavasuihku-" + name + "-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+// Starts the program in `dir` with extra environment, optionally sends SIGTERM
+// after `term_after`, and waits at most `limit` for it to end.
+inline run_result run_program(const fs::path &dir, const std::map<std::string, std::string> &env,
+                              std::chrono::milliseconds term_after = std::chrono::milliseconds(-1),
+                              std::chrono::milliseconds limit = std::chrono::milliseconds(60000))
+{
+    int out_pipe[2], err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0)
+        return {};
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out_pipe[1], 1);
+        dup2(err_pipe[1], 2);
+        close(out_pipe[0]), close(err_pipe[0]), close(out_pipe[1]), close(err_pipe[1]);
+        int null_in = open("/dev/null", O_RDONLY);
+        dup2(null_in, 0);
+        if (chdir(dir.c_str()) != 0)
+            _exit(127);
+        for (auto &[key, value] : env)
+            setenv(key.c_str(), value.c_str(), 1);
+        execl(LAAVA_BIN, "laavasuihku", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(out_pipe[1]), close(err_pipe[1]);
+
+    run_result result;
+    auto start = std::chrono::steady_clock::now();
+    bool termed = false;
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    int open_pipes = 2;
+    while (open_pipes > 0) {
+        auto elapsed = std::chrono::steady_clock::now() - start;
+        if (!termed && term_after.count() >= 0 && elapsed >= term_after) {
+            kill(pid, SIGTERM);
+            termed = true;
+        }
+        if (elapsed >= limit) {
+            kill(pid, SIGKILL);
+            break;
+        }
+        if (poll(fds, 2, 20) <= 0)
+            continue;
+        for (pollfd &f : fds) {
+            if (f.fd < 0 || !(f.revents & (POLLIN | POLLHUP)))
+                continue;
+            char buf[4096];
+            ssize_t got = read(f.fd, buf, sizeof buf);
+            if (got <= 0) {
+                close(f.fd);
+                f.fd = -1;
+                --open_pipes;
+            } else {
+                (&f == &fds[0] ? result.out : result.err).append(buf, size_t(got));
+            }
+        }
+    }
+    for (pollfd &f : fds)
+        if (f.fd >= 0)
+            close(f.fd);
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    result.exited = WIFEXITED(wstatus);
+    result.status = result.exited ? WEXITSTATUS(wstatus) : -1;
+    return result;
+}
+
+// Raw 1024 x 768 x 32 pixels of a frame saved by the frame shim.
+inline std::vector<uint32_t> read_frame(const fs::path &path)
+{
+    std::vector<uint32_t> pixels(1024 * 768);
+    std::ifstream in(path, std::ios::binary);
+    in.read(reinterpret_cast<char *>(pixels.data()), std::streamsize(pixels.size() * 4));
+    if (!in)
+        pixels.clear();
+    return pixels;
+}

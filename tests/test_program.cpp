@@ -1,0 +1,131 @@
+// The real program, run as a user would, on the dummy video driver.
+#include "process.h"
+#include "support.h"
+
+#include <set>
+
+using namespace std::chrono_literals;
+
+static std::map<std::string, std::string> dummy_env(std::map<std::string, std::string> more = {})
+{
+    more["SDL_VIDEODRIVER"] = "dummy";
+    more["LD_PRELOAD"] = LAAVA_SHIM;
+    return more;
+}
+
+static bool is_fire_colour(uint32_t pixel)
+{
+    static const std::set<uint32_t> fire(palette.begin(), palette.end());
+    return fire.count(pixel & 0xFFFFFF) != 0;
+}
+
+TEST(Program, EndsQuietlyWithZeroOnSigterm)
+{
+    fs::path dir = fresh_folder("sigterm");
+    fs::copy_file(LAAVA_TAUSTA, dir / "tausta.bmp");
+    run_result r = run_program(dir, {{"SDL_VIDEODRIVER", "dummy"}}, 1500ms);
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    fs::remove_all(dir);
+}
+
+TEST(Program, ReportsWhenSdlCannotStart)
+{
+    fs::path dir = fresh_folder("nosdl");
+    run_result r = run_program(dir, {{"SDL_VIDEODRIVER", "no-such-driver"}});
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    const std::string prefix = "SDL ei alustunut: ";
+    ASSERT_GT(r.err.size(), prefix.size() + 1) << r.err;
+    EXPECT_EQ(r.err.substr(0, prefix.size()), prefix);
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+    fs::remove_all(dir);
+}
+
+TEST(Program, ShowsThePictureInTheBandAndFireAboveIt)
+{
+    fs::path dir = fresh_folder("picture");
+    fs::copy_file(LAAVA_TAUSTA, dir / "tausta.bmp");
+    run_result r = run_program(dir, dummy_env({{"LAAVA_DUMP_FRAMES", "60"}, {"LAAVA_DUMP_PREFIX", "f"}}));
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    std::vector<uint32_t> frame = read_frame(dir / "f-60.raw");
+    ASSERT_EQ(frame.size(), 1024u * 768);
+
+    SDL_Surface *picture = SDL_LoadBMP(LAAVA_TAUSTA);
+    ASSERT_NE(picture, nullptr);
+    SDL_Surface *expected = SDL_CreateRGBSurface(SDL_SWSURFACE, 1024, 255, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_BlitSurface(picture, nullptr, expected, nullptr);
+    int picture_pixels = 0, fire_in_band = 0, fire_above = 0;
+    for (int y = 0; y < 768; ++y)
+        for (int x = 0; x < 1024; ++x) {
+            uint32_t p = frame[size_t(y) * 1024 + x] & 0xFFFFFF;
+            if (y < 513) {
+                ASSERT_TRUE(p == 0 || is_fire_colour(p)) << x << "," << y;
+                fire_above += p != 0;
+            } else if (p == (pixel_at(expected, x, y - 513) & 0xFFFFFF)) {
+                ++picture_pixels;
+            } else {
+                ASSERT_TRUE(is_fire_colour(p)) << x << "," << y;
+                ++fire_in_band;
+            }
+        }
+    EXPECT_GT(picture_pixels, 1024 * 255 * 9 / 10);
+    EXPECT_GT(fire_in_band, 0);
+    EXPECT_GT(fire_above, 1000) << "the fountain rises above the emitter";
+    SDL_FreeSurface(expected);
+    SDL_FreeSurface(picture);
+    fs::remove_all(dir);
+}
+
+TEST(Program, RunsWithoutThePictureAndLeavesSquaresInTheBand)
+{
+    fs::path dir = fresh_folder("nopicture");
+    run_result r = run_program(
+        dir, dummy_env({{"LAAVA_FAKE_TIME", "1000000000"}, {"LAAVA_DUMP_FRAMES", "150"}, {"LAAVA_DUMP_PREFIX", "f"}}));
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    std::vector<uint32_t> frame = read_frame(dir / "f-150.raw");
+    ASSERT_EQ(frame.size(), 1024u * 768);
+    int lit_band = 0;
+    for (int y = 513; y < 768; ++y)
+        for (int x = 0; x < 1024; ++x) {
+            uint32_t p = frame[size_t(y) * 1024 + x] & 0xFFFFFF;
+            ASSERT_TRUE(p == 0 || is_fire_colour(p));
+            lit_band += p != 0;
+        }
+    // Squares drawn in the band are never painted over, so they stay.
+    EXPECT_GE(lit_band, 5 * 9);
+    fs::remove_all(dir);
+}
+
+TEST(Program, FirstLaunchesRepeatAndLaterOnesFollowTheClock)
+{
+    fs::path dir = fresh_folder("launches");
+    fs::copy_file(LAAVA_TAUSTA, dir / "tausta.bmp");
+    auto frames_at = [&](const char *clock, const char *name) {
+        run_program(dir, dummy_env({{"LAAVA_FAKE_TIME", clock},
+                                    {"LAAVA_DUMP_FRAMES", "3,40"},
+                                    {"LAAVA_DUMP_PREFIX", name}}));
+        return std::make_pair(read_frame(dir / (std::string(name) + "-3.raw")),
+                              read_frame(dir / (std::string(name) + "-40.raw")));
+    };
+    auto a = frames_at("1000000000", "a"), b = frames_at("1000000001", "b"), c = frames_at("1000000000", "c");
+    ASSERT_FALSE(a.first.empty() || b.first.empty() || c.first.empty());
+    ASSERT_FALSE(a.second.empty() || b.second.empty() || c.second.empty());
+    // Flip 3 shows the first 1000 launches after one move; they come before the seed.
+    int lit = 0;
+    for (int y = 0; y < 513; ++y)
+        for (int x = 0; x < 1024; ++x)
+            lit += a.first[size_t(y) * 1024 + x] != 0;
+    EXPECT_GT(lit, 200);
+    EXPECT_TRUE(a.first == b.first) << "the first launches are the same on every run";
+    EXPECT_FALSE(a.second == b.second) << "later launches follow the seed";
+    EXPECT_TRUE(a.second == c.second) << "the same second gives the same fountain";
+    fs::remove_all(dir);
+}
