@@ -60,7 +60,7 @@ TEST(Program, ShowsThePictureInTheBandAndFireAboveIt)
     ASSERT_NE(picture, nullptr);
     SDL_Surface *expected = SDL_CreateRGBSurface(SDL_SWSURFACE, 1024, 255, 32, 0xFF0000, 0xFF00, 0xFF, 0);
     SDL_BlitSurface(picture, nullptr, expected, nullptr);
-    int picture_pixels = 0, fire_in_band = 0, fire_above = 0;
+    int picture_pixels = 0, fire_above = 0;
     for (int y = 0; y < 768; ++y)
         for (int x = 0; x < 1024; ++x) {
             uint32_t p = frame[size_t(y) * 1024 + x] & 0xFFFFFF;
@@ -71,11 +71,9 @@ TEST(Program, ShowsThePictureInTheBandAndFireAboveIt)
                 ++picture_pixels;
             } else {
                 ASSERT_TRUE(is_fire_colour(p)) << x << "," << y;
-                ++fire_in_band;
             }
         }
     EXPECT_GT(picture_pixels, 1024 * 255 * 9 / 10);
-    EXPECT_GT(fire_in_band, 0);
     EXPECT_GT(fire_above, 1000) << "the fountain rises above the emitter";
     SDL_FreeSurface(expected);
     SDL_FreeSurface(picture);
