@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -62,4 +63,24 @@ extern "C" time_t time(time_t *out)
     if (out)
         *out = t;
     return t;
+}
+
+// LAAVA_FAIL_VIDEO_MODE: the display refuses the mode, with a reason of our own.
+extern "C" SDL_Surface *SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags)
+{
+    static auto real_set = reinterpret_cast<SDL_Surface *(*)(int, int, int, Uint32)>(
+        dlsym(RTLD_NEXT, "SDL_SetVideoMode"));
+    if (getenv("LAAVA_FAIL_VIDEO_MODE")) {
+        SDL_SetError("ei tilaa testissä");
+        return nullptr;
+    }
+    return real_set(width, height, bpp, flags);
+}
+
+// LAAVA_FAIL_POOL: an allocation as large as the particle pool fails.
+void *operator new[](size_t size, const std::nothrow_t &) noexcept
+{
+    if (getenv("LAAVA_FAIL_POOL") && size >= 1000000 * 24)
+        return nullptr;
+    return malloc(size ? size : 1);  // what the library's own delete[] frees
 }

@@ -45,6 +45,23 @@ TEST(Program, ReportsWhenSdlCannotStart)
     fs::remove_all(dir);
 }
 
+TEST(Program, ReportsAModeItCannotSetOrAPoolItCannotHave)
+{
+    fs::path dir = fresh_folder("failures");
+    run_result r = run_program(dir, dummy_env({{"LAAVA_FAIL_VIDEO_MODE", "1"}}));
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Näyttötila ei auennut: ei tilaa testissä\n");
+
+    r = run_program(dir, dummy_env({{"LAAVA_FAIL_POOL", "1"}}));
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Hiukkasille ei riittänyt muistia\n");
+    fs::remove_all(dir);
+}
+
 TEST(Program, ShowsThePictureInTheBandAndFireAboveIt)
 {
     fs::path dir = fresh_folder("picture");
