@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 int n = 1000;
 int painovoima = 15;
@@ -99,11 +101,16 @@ void seed_rnd(uint32_t seed)
     rng_next = rng_buffered;
 }
 
+// A 15-bit draw r scaled to [a, b + 1). The span is formed in 64 bits: b - a + 1
+// overflows an int for the widest fans.
+static inline double scaled(int a, int b, unsigned r)
+{
+    return a + double(int64_t(b) - a + 1) * r * 3.0517578125e-05;
+}
+
 double rnd(int a, int b)
 {
-    // The span is formed in 64 bits: b - a + 1 overflows an int for wide fans.
-    int64_t span = int64_t(b) - a + 1;
-    return a + double(span) * rand15() * 3.0517578125e-05;
+    return scaled(a, b, rand15());
 }
 
 // ---- Launching -------------------------------------------------------------
@@ -135,16 +142,26 @@ static inline trig_pair trig_deg(int theta)
 
 void alusta(particle &p)
 {
-    p.x = float(ax + rnd(-15, 15));
+    // The four draws, in this order: spread, angle, speed, koko.
+    unsigned r[4];
+    if (rng_next + 4 <= rng_buffered) {
+        for (int i = 0; i < 4; ++i)
+            r[i] = rng_buffer[rng_next + i];
+        rng_next += 4;
+    } else {
+        for (unsigned &draw : r)
+            draw = rand15();
+    }
+    p.x = float(ax + scaled(-15, 15, r[0]));
     p.y = float(ay);
     int half = kulma / 2;
-    int theta = int(rnd(-half, half) + 90.0);  // 90 is straight up
-    double s = rnd(minvoima, maxvoima);
+    int theta = int(scaled(-half, half, r[1]) + 90.0);  // 90 is straight up
+    double s = scaled(minvoima, maxvoima, r[2]);
     trig_pair t = trig_deg(theta);
     p.vx = float(s * t.c);
     p.vy = float(-s * t.s);
     p.age = 0;
-    p.koko = float(rnd(minkoko, maxkoko));
+    p.koko = float(scaled(minkoko, maxkoko, r[3]));
 }
 
 // ---- Drawing ---------------------------------------------------------------
@@ -168,7 +185,8 @@ static void put_square(SDL_Surface *screen, int x, int y, Uint32 colour)
 static constexpr int map_threshold = 20000;
 static constexpr int map_left = 8, map_top = 2;  // zero margins for the look back
 static constexpr int map_w = screen_w + 2 * map_left, map_h = screen_h + 2 * map_top;
-static uint32_t corner_map[map_w * map_h];
+static constexpr int spare_cell = map_w * map_h;  // where a square that is not drawn marks
+static uint32_t corner_map[map_w * map_h + 1];
 
 static inline uint32_t *map_row(int y)
 {
@@ -184,110 +202,183 @@ struct area {
     int x0 = screen_w, y0 = screen_h, x1 = -1, y1 = -1;
 };
 
-__attribute__((target_clones("arch=x86-64-v3", "default")))
-static void paint_row(Uint32 *out, const uint32_t *r0, const uint32_t *r1, const uint32_t *r2, int from, int to)
-{
-    for (int x = from; x < to; ++x) {
-        uint32_t v0 = std::max(std::max(r0[x], r0[x - 1]), r0[x - 2]);
-        uint32_t v1 = std::max(std::max(r1[x], r1[x - 1]), r1[x - 2]);
-        uint32_t v2 = std::max(std::max(r2[x], r2[x - 1]), r2[x - 2]);
-        uint32_t v = std::max(std::max(v0, v1), v2);
-        out[x] = v ? palette[v & 255] : out[x];
-    }
-}
-
-// Paints the marked squares and leaves the map clear for the next pass.
-static void paint_marks(SDL_Surface *screen, const area &marked)
-{
-    if (marked.x1 < 0)
-        return;
-    int to_x = std::min(marked.x1 + dot_size, screen_w), to_y = std::min(marked.y1 + dot_size, screen_h);
-    for (int y = marked.y0; y < to_y; ++y) {
-        Uint32 *out = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(screen->pixels) + y * screen->pitch);
-        paint_row(out, map_row(y), map_row(y - 1), map_row(y - 2), marked.x0, to_x);
-    }
-    for (int y = marked.y0; y <= marked.y1; ++y)
-        std::fill(map_row(y) + marked.x0, map_row(y) + marked.x1 + 1, 0u);
-}
-
 // ---- The pass --------------------------------------------------------------
 
 static constexpr int block = 256;
 
-// What one block of the pass leaves for its drawing and relaunching.
+// What the step of one block leaves for its drawing and relaunching.
 struct block_work {
     int32_t x[block], y[block];  // where the square goes
     int32_t age[block];          // its palette index, 0 for none
-    uint8_t relaunch[block];
+    int32_t cell[block];         // its corner in the map, or the spare cell
+    int32_t relaunch[block];     // nonzero: launch again
+    // The corners marked so far in this pass, lane by lane.
+    alignas(32) int32_t lo_x[8], lo_y[8], hi_x[8], hi_y[8];
 };
-
-// Draw position, ageing, bounce, move and pull for particles [0, count):
-// a loop without branches, so the compiler can run it on vectors.
-template <bool bounce>
-__attribute__((target_clones("arch=x86-64-v3", "default")))
-static void step_block(particle *p, int count, double pull_div, block_work &w)
-{
-    for (int j = 0; j < count; ++j) {
-        const float x = p[j].x, y = p[j].y, koko = p[j].koko;
-        const int age = p[j].age;
-        w.x[j] = int(x);
-        w.y[j] = int(y);
-        w.age[j] = age;
-        const int new_age = int(age + double(koko));
-        double vx = p[j].vx, vy = p[j].vy;
-        if (bounce) {
-            vx = (x + vx < 0 || x + vx >= area_w) ? -vx : vx;
-            vy = (y + vy < 0 || y + vy >= area_h) ? -vy : vy;
-        }
-        const double nx = x + vx, ny = y + vy;
-        p[j].x = float(nx);
-        p[j].y = float(ny);
-        p[j].vx = float(vx);
-        p[j].vy = float(vy + koko / pull_div);  // pull grows with koko
-        p[j].age = new_age;
-        w.relaunch[j] = (new_age > 254) | (nx >= area_w) | (ny >= area_h) | (nx < 0) | (ny < 0);
-    }
-}
 
 static inline bool on_map(int x, int y)
 {
     return unsigned(x) <= unsigned(area_w) && unsigned(y) <= unsigned(area_h);
 }
 
+// Draw position, ageing, bounce, move and pull for one particle. All sums in
+// double, rounded to float where they are stored; edge tests on the sums.
+template <bool bounce>
+static inline __attribute__((always_inline)) void step_one(particle &p, double pull_div, block_work &w, int j)
+{
+    const float x = p.x, y = p.y, koko = p.koko;
+    const int age = p.age;
+    const int draw_x = int(x), draw_y = int(y);
+    w.x[j] = draw_x;
+    w.y[j] = draw_y;
+    w.age[j] = age;
+    const bool marked = age >= 1 && on_map(draw_x, draw_y);
+    w.cell[j] = marked ? (draw_y + map_top) * map_w + draw_x + map_left : spare_cell;
+    if (marked) {
+        w.lo_x[0] = std::min(w.lo_x[0], draw_x), w.hi_x[0] = std::max(w.hi_x[0], draw_x);
+        w.lo_y[0] = std::min(w.lo_y[0], draw_y), w.hi_y[0] = std::max(w.hi_y[0], draw_y);
+    }
+    const int new_age = int(age + double(koko));
+    double vx = p.vx, vy = p.vy;
+    if (bounce) {
+        vx = (x + vx < 0 || x + vx >= area_w) ? -vx : vx;
+        vy = (y + vy < 0 || y + vy >= area_h) ? -vy : vy;
+    }
+    const double nx = x + vx, ny = y + vy;
+    p.x = float(nx);
+    p.y = float(ny);
+    p.vx = float(vx);
+    p.vy = float(vy + koko / pull_div);  // pull grows with koko
+    p.age = new_age;
+    w.relaunch[j] = (new_age > 254) | (nx >= area_w) | (ny >= area_h) | (nx < 0) | (ny < 0);
+}
+
+// The same for eight particles at once on vectors. Eight records are 48
+// floats, loaded as three vectors of 16 and sorted into one vector per field
+// with two shuffles each; the results go back the same way.
+typedef float f16 __attribute__((vector_size(64)));
+typedef int i16 __attribute__((vector_size(64)));
+typedef float f8 __attribute__((vector_size(32)));
+typedef int i8 __attribute__((vector_size(32)));
+typedef double d8 __attribute__((vector_size(64)));
+typedef long long l8 __attribute__((vector_size(64)));
+static_assert(sizeof(particle) == 6 * sizeof(float));
+
+
+// step_one for whole groups of eight, built for three instruction sets; the
+// widest the processor can run is used.
+#pragma GCC push_options
+#pragma GCC target("arch=x86-64-v4")
+namespace avx512 {
+#include "effect_step.inc"
+}
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("arch=x86-64-v3")
+namespace avx2 {
+#include "effect_step.inc"
+}
+#pragma GCC pop_options
+namespace baseline {
+#include "effect_step.inc"
+}
+
+struct pass_kernels {
+    void (*step_block)(particle *, int, double, bool, block_work &);
+    void (*paint_row)(Uint32 *, const uint32_t *, const uint32_t *, const uint32_t *, int, int);
+};
+
+static simd_level widest_level()
+{
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("x86-64-v4"))
+        return simd_level::avx512;
+    if (__builtin_cpu_supports("x86-64-v3"))
+        return simd_level::avx2;
+    return simd_level::baseline;
+}
+
+static simd_level level_in_use = widest_level();
+
+simd_level use_simd_level(simd_level wanted)
+{
+    level_in_use = std::min(wanted, widest_level());
+    return level_in_use;
+}
+
+static pass_kernels kernels_for(simd_level level)
+{
+    switch (level) {
+    case simd_level::avx512:
+        return {avx512::step_block, avx512::paint_row};
+    case simd_level::avx2:
+        return {avx2::step_block, avx2::paint_row};
+    default:
+        return {baseline::step_block, baseline::paint_row};
+    }
+}
+
+// Paints the marked squares and leaves the map clear for the next pass.
+static void paint_marks(SDL_Surface *screen, const area &marked, const pass_kernels &k)
+{
+    if (marked.x1 < 0)
+        return;
+    int to_x = std::min(marked.x1 + dot_size, screen_w), to_y = std::min(marked.y1 + dot_size, screen_h);
+    for (int y = marked.y0; y < to_y; ++y) {
+        Uint32 *out = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(screen->pixels) + y * screen->pitch);
+        k.paint_row(out, map_row(y), map_row(y - 1), map_row(y - 2), marked.x0, to_x);
+    }
+    for (int y = marked.y0; y <= marked.y1; ++y)
+        std::fill(map_row(y) + marked.x0, map_row(y) + marked.x1 + 1, 0u);
+}
+
+// Draws the squares of one stepped block: straight onto the screen, or as
+// marks in the map when there are many.
+static void draw_block(SDL_Surface *screen, const block_work &w, int first, int count, bool use_map)
+{
+    for (int j = 0; j < count; ++j) {
+        const int age = w.age[j];
+        if (use_map && w.cell[j] != spare_cell)
+            corner_map[w.cell[j]] = uint32_t(first + j + 1) << 8 | uint32_t(age);  // 0 stays "no square"
+        else if (age >= 1)
+            put_square(screen, w.x[j], w.y[j], palette[age]);
+    }
+}
+
+static void relaunch_block(particle *p, const block_work &w, int count)
+{
+    int list[block], listed = 0;
+    for (int j = 0; j < count; ++j) {
+        list[listed] = j;
+        listed += w.relaunch[j] != 0;
+    }
+    for (int i = 0; i < listed; ++i)
+        alusta(p[list[i]]);
+}
+
 void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
 {
     if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) < 0)
         return;
+    const pass_kernels k = kernels_for(level_in_use);
     const double pull_div = painovoima;
     const bool use_map = n >= map_threshold;
-    area marked;
     static block_work w;
+    std::fill_n(w.lo_x, 8, screen_w), std::fill_n(w.lo_y, 8, screen_h);
+    std::fill_n(w.hi_x, 8, -1), std::fill_n(w.hi_y, 8, -1);
     for (int first = 0; first < n; first += block) {
         particle *p = particles + first;
         const int count = std::min(block, n - first);
-        if (bounce)
-            step_block<true>(p, count, pull_div, w);
-        else
-            step_block<false>(p, count, pull_div, w);
+        k.step_block(p, count, pull_div, bounce, w);
         // Drawn where it stood at the start of the pass; a fresh launch is not.
-        for (int j = 0; j < count; ++j) {
-            const int age = w.age[j], x = w.x[j], y = w.y[j];
-            if (age < 1)
-                continue;
-            if (use_map && on_map(x, y)) {
-                map_row(y)[x] = corner_mark(first + j, age);
-                marked = {std::min(marked.x0, x), std::min(marked.y0, y), std::max(marked.x1, x),
-                          std::max(marked.y1, y)};
-            } else {
-                put_square(screen, x, y, palette[age]);
-            }
-        }
-        for (int j = 0; j < count; ++j)
-            if (w.relaunch[j])
-                alusta(p[j]);
+        draw_block(screen, w, first, count, use_map);
+        relaunch_block(p, w, count);
     }
-    if (use_map)
-        paint_marks(screen, marked);
+    if (use_map) {
+        area marked = {*std::min_element(w.lo_x, w.lo_x + 8), *std::min_element(w.lo_y, w.lo_y + 8),
+                       *std::max_element(w.hi_x, w.hi_x + 8), *std::max_element(w.hi_y, w.hi_y + 8)};
+        paint_marks(screen, marked, k);
+    }
     if (SDL_MUSTLOCK(screen))
         SDL_UnlockSurface(screen);
 }

@@ -42,5 +42,10 @@ void seed_rnd(uint32_t seed);
 double rnd(int a, int b);
 // Launches p from the emitter with a fresh direction, speed and koko.
 void alusta(particle &p);
+// The vector instructions the pass runs on: the widest the processor has,
+// unless a narrower level is asked for (the tests run each one).
+enum class simd_level { baseline, avx2, avx512 };
+simd_level use_simd_level(simd_level wanted);
+
 // Draws, ages, bounces, moves and relaunches particles 0 .. n-1.
 void particle_pass(SDL_Surface *screen, particle *particles, bool bounce);
