@@ -262,6 +262,7 @@ typedef float f8 __attribute__((vector_size(32)));
 typedef int i8 __attribute__((vector_size(32)));
 typedef double d8 __attribute__((vector_size(64)));
 typedef long long l8 __attribute__((vector_size(64)));
+typedef uint32_t u16 __attribute__((vector_size(64)));
 static_assert(sizeof(particle) == 6 * sizeof(float));
 
 
