@@ -10,7 +10,8 @@
 #include <vector>
 
 static SDL_Surface *screen;
-static SDL_Surface *background;
+static SDL_Surface *picture;     // 24 bits, as loaded from a BMP
+static SDL_Surface *background;  // the same in the display format, as the program blits it
 static std::vector<particle> pool(pool_size);
 
 static void fill_pool(int count)
@@ -71,7 +72,7 @@ static void BM_FrameOf(benchmark::State &state)
         if (plain) {
             SDL_Rect band_rect = {0, 513, screen_w, 255};
             clear_sky();
-            SDL_BlitSurface(background, nullptr, screen, &band_rect);
+            SDL_BlitSurface(picture, nullptr, screen, &band_rect);
             plain_pass(screen, pool.data(), bounce, rand_draw);
             SDL_Flip(screen);
         } else {
@@ -116,12 +117,12 @@ int main(int argc, char **argv)
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         return 1;
     screen = SDL_SetVideoMode(screen_w, screen_h, 32, SDL_HWSURFACE | SDL_DOUBLEBUF);
-    // A 24-bit picture like the default one, so the blit converts as it would.
-    SDL_Surface *picture = SDL_CreateRGBSurface(SDL_SWSURFACE, screen_w, 255, 24, 0xFF0000, 0xFF00, 0xFF, 0);
+    // A 24-bit picture like the default one.
+    picture = SDL_CreateRGBSurface(SDL_SWSURFACE, screen_w, 255, 24, 0xFF0000, 0xFF00, 0xFF, 0);
     if (!screen || !picture)
         return 1;
     SDL_FillRect(picture, nullptr, 0x402010);
-    background = picture;
+    background = in_display_format(SDL_ConvertSurface(picture, picture->format, SDL_SWSURFACE));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -333,19 +333,27 @@ static void paint_marks(SDL_Surface *screen, const area &marked, const pass_kern
         std::fill(map_row(y) + marked.x0, map_row(y) + marked.x1 + 1, 0u);
 }
 
-// Draws the squares of one stepped block: straight onto the screen, or as
-// marks in the map when there are many.
+// Draws the squares of one stepped block: as marks in the map when there are
+// many, else straight onto the screen. A fresh launch has age 0 and no square.
 static void draw_block(SDL_Surface *screen, const block_work &w, int first, int count, bool use_map)
 {
-    for (int j = 0; j < count; ++j) {
-        const int age = w.age[j];
-        if (use_map && w.cell[j] != spare_cell)
-            corner_map[w.cell[j]] = uint32_t(first + j + 1) << 8 | uint32_t(age);  // 0 stays "no square"
-        else if (age >= 1)
-            put_square(screen, w.x[j], w.y[j], palette[age]);
+    if (!use_map) {
+        for (int j = 0; j < count; ++j)
+            if (w.age[j] >= 1)
+                put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
+        return;
     }
+    bool stray = false;  // a square whose corner is off the map; none ever is
+    for (int j = 0; j < count; ++j) {
+        corner_map[w.cell[j]] = uint32_t(first + j + 1) << 8 | uint32_t(w.age[j]);  // 0 stays "no square"
+        stray |= w.cell[j] == spare_cell && w.age[j] >= 1;
+    }
+    for (int j = 0; stray && j < count; ++j)
+        if (w.cell[j] == spare_cell && w.age[j] >= 1)
+            put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
 }
 
+// Launches again, in slot order, the particles the step marked.
 static void relaunch_block(particle *p, const block_work &w, int count)
 {
     int list[block], listed = 0;

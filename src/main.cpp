@@ -23,6 +23,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     SDL_Flip(screen);
+    background = in_display_format(background);
     keep_only_quit_events();
 
     particle *particles = new (std::nothrow) particle[pool_size];

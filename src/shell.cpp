@@ -56,6 +56,17 @@ void read_controls(bool &quit, bool &bounce, particle *particles)
     apply_controls(SDL_GetKeyState(nullptr), buttons, mouse_x, mouse_y, quit, bounce, particles);
 }
 
+SDL_Surface *in_display_format(SDL_Surface *picture)
+{
+    if (!picture)
+        return nullptr;
+    SDL_Surface *converted = SDL_DisplayFormat(picture);
+    if (!converted)
+        return picture;
+    SDL_FreeSurface(picture);
+    return converted;
+}
+
 void redraw(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce)
 {
     SDL_Rect clear_rect = {0, 0, screen_w, 513};

@@ -19,5 +19,11 @@ void apply_controls(const Uint8 *keys, Uint8 buttons, int mouse_x, int mouse_y, 
 // The controls, from SDL's current keyboard and mouse state.
 void read_controls(bool &quit, bool &bounce, particle *particles);
 
+// The picture in the display's own pixel format, so that the blit of every
+// frame is a plain copy; the pixels it puts on the screen are the same. The
+// loaded surface is freed. Without a picture, or if it cannot be converted,
+// the picture is returned as it is.
+SDL_Surface *in_display_format(SDL_Surface *picture);
+
 // Clears the sky, lays the picture in the band, runs the particle pass and flips.
 void redraw(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce);

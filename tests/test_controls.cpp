@@ -174,17 +174,3 @@ TEST_F(ControlsTest, EveryKeyTogether)
     EXPECT_EQ(painovoima, 15);
     EXPECT_EQ(n, 1000);
 }
-
-TEST(Events, OnlyCloseRequestsAreQueued)
-{
-    ASSERT_NE(test_screen(), nullptr);
-    keep_only_quit_events();
-    for (int type = SDL_NOEVENT + 1; type < SDL_NUMEVENTS; ++type)
-        EXPECT_EQ(SDL_EventState(Uint8(type), SDL_QUERY), type == SDL_QUIT ? SDL_ENABLE : SDL_IGNORE) << type;
-
-    SDL_Event quit_event = {};
-    quit_event.type = SDL_QUIT;
-    SDL_PushEvent(&quit_event);
-    EXPECT_TRUE(take_event());
-    EXPECT_FALSE(take_event());
-}
