@@ -204,7 +204,7 @@ struct area {
 
 // ---- The pass --------------------------------------------------------------
 
-static constexpr int block = 256;
+static constexpr int block = 1024;
 
 // What the step of one block leaves for its drawing and relaunching.
 struct block_work {
@@ -287,6 +287,7 @@ namespace baseline {
 struct pass_kernels {
     void (*step_block)(particle *, int, double, bool, block_work &);
     void (*paint_row)(Uint32 *, const uint32_t *, const uint32_t *, const uint32_t *, int, int);
+    void (*launch_eight)(particle *, const int *);
 };
 
 static simd_level widest_level()
@@ -311,11 +312,11 @@ static pass_kernels kernels_for(simd_level level)
 {
     switch (level) {
     case simd_level::avx512:
-        return {avx512::step_block, avx512::paint_row};
+        return {avx512::step_block, avx512::paint_row, avx512::launch_eight};
     case simd_level::avx2:
-        return {avx2::step_block, avx2::paint_row};
+        return {avx2::step_block, avx2::paint_row, avx2::launch_eight};
     default:
-        return {baseline::step_block, baseline::paint_row};
+        return {baseline::step_block, baseline::paint_row, baseline::launch_eight};
     }
 }
 
@@ -354,15 +355,21 @@ static void draw_block(SDL_Surface *screen, const block_work &w, int first, int 
 }
 
 // Launches again, in slot order, the particles the step marked.
-static void relaunch_block(particle *p, const block_work &w, int count)
+static void relaunch_block(particle *p, const block_work &w, int count, const pass_kernels &k)
 {
     int list[block], listed = 0;
     for (int j = 0; j < count; ++j) {
         list[listed] = j;
         listed += w.relaunch[j] != 0;
     }
-    for (int i = 0; i < listed; ++i)
-        alusta(p[list[i]]);
+    for (int i = 0; i < listed;) {
+        if (i + 8 <= listed && rng_next + 32 <= rng_buffered) {
+            k.launch_eight(p, list + i);
+            i += 8;
+        } else {
+            alusta(p[list[i++]]);  // also refills the draws when they run out
+        }
+    }
 }
 
 void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
@@ -381,7 +388,7 @@ void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
         k.step_block(p, count, pull_div, bounce, w);
         // Drawn where it stood at the start of the pass; a fresh launch is not.
         draw_block(screen, w, first, count, use_map);
-        relaunch_block(p, w, count);
+        relaunch_block(p, w, count, k);
     }
     if (use_map) {
         area marked = {*std::min_element(w.lo_x, w.lo_x + 8), *std::min_element(w.lo_y, w.lo_y + 8),
