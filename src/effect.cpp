@@ -214,6 +214,7 @@ struct block_work {
     int32_t relaunch[block];     // nonzero: launch again
     // The corners marked so far in this pass, lane by lane.
     alignas(32) int32_t lo_x[8], lo_y[8], hi_x[8], hi_y[8];
+    alignas(32) int32_t stray[8];  // nonzero: a square to draw whose corner is off the map
 };
 
 static inline bool on_map(int x, int y)
@@ -234,6 +235,7 @@ static inline __attribute__((always_inline)) void step_one(particle &p, double p
     w.age[j] = age;
     const bool marked = age >= 1 && on_map(draw_x, draw_y);
     w.cell[j] = marked ? (draw_y + map_top) * map_w + draw_x + map_left : spare_cell;
+    w.stray[0] |= age >= 1 && !marked;
     if (marked) {
         w.lo_x[0] = std::min(w.lo_x[0], draw_x), w.hi_x[0] = std::max(w.hi_x[0], draw_x);
         w.lo_y[0] = std::min(w.lo_y[0], draw_y), w.hi_y[0] = std::max(w.hi_y[0], draw_y);
@@ -334,34 +336,40 @@ static void paint_marks(SDL_Surface *screen, const area &marked, const pass_kern
         std::fill(map_row(y) + marked.x0, map_row(y) + marked.x1 + 1, 0u);
 }
 
-// Draws the squares of one stepped block: as marks in the map when there are
-// many, else straight onto the screen. A fresh launch has age 0 and no square.
-static void draw_block(SDL_Surface *screen, const block_work &w, int first, int count, bool use_map)
+// Draws the squares of one stepped block straight onto the screen, and lists
+// the particles to launch again. A fresh launch has age 0 and no square.
+static int draw_squares(SDL_Surface *screen, const block_work &w, int count, int *relaunch)
 {
-    if (!use_map) {
-        for (int j = 0; j < count; ++j)
-            if (w.age[j] >= 1)
-                put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
-        return;
-    }
-    bool stray = false;  // a square whose corner is off the map; none ever is
+    int listed = 0;
     for (int j = 0; j < count; ++j) {
-        corner_map[w.cell[j]] = uint32_t(first + j + 1) << 8 | uint32_t(w.age[j]);  // 0 stays "no square"
-        stray |= w.cell[j] == spare_cell && w.age[j] >= 1;
-    }
-    for (int j = 0; stray && j < count; ++j)
-        if (w.cell[j] == spare_cell && w.age[j] >= 1)
+        if (w.age[j] >= 1)
             put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
-}
-
-// Launches again, in slot order, the particles the step marked.
-static void relaunch_block(particle *p, const block_work &w, int count, const pass_kernels &k)
-{
-    int list[block], listed = 0;
-    for (int j = 0; j < count; ++j) {
-        list[listed] = j;
+        relaunch[listed] = j;
         listed += w.relaunch[j] != 0;
     }
+    return listed;
+}
+
+// The same with the squares marked in the map, to be painted at the end.
+static int mark_squares(SDL_Surface *screen, const block_work &w, int first, int count, int *relaunch)
+{
+    int listed = 0;
+    for (int j = 0; j < count; ++j) {
+        corner_map[w.cell[j]] = uint32_t(first + j + 1) << 8 | uint32_t(w.age[j]);  // 0 stays "no square"
+        relaunch[listed] = j;
+        listed += w.relaunch[j] != 0;
+    }
+    // A square whose corner is off the map is drawn at once; none ever is.
+    if (std::any_of(w.stray, w.stray + 8, [](int32_t s) { return s != 0; }))
+        for (int j = 0; j < count; ++j)
+            if (w.cell[j] == spare_cell && w.age[j] >= 1)
+                put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
+    return listed;
+}
+
+// Launches the listed particles again, in slot order.
+static void relaunch(particle *p, const int *list, int listed, const pass_kernels &k)
+{
     for (int i = 0; i < listed;) {
         if (i + 8 <= listed && rng_next + 32 <= rng_buffered) {
             k.launch_eight(p, list + i);
@@ -385,10 +393,12 @@ void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
     for (int first = 0; first < n; first += block) {
         particle *p = particles + first;
         const int count = std::min(block, n - first);
+        std::fill_n(w.stray, 8, 0);
         k.step_block(p, count, pull_div, bounce, w);
-        // Drawn where it stood at the start of the pass; a fresh launch is not.
-        draw_block(screen, w, first, count, use_map);
-        relaunch_block(p, w, count, k);
+        // Drawn where it stood at the start of the pass.
+        int list[block];
+        int listed = use_map ? mark_squares(screen, w, first, count, list) : draw_squares(screen, w, count, list);
+        relaunch(p, list, listed, k);
     }
     if (use_map) {
         area marked = {*std::min_element(w.lo_x, w.lo_x + 8), *std::min_element(w.lo_y, w.lo_y + 8),
