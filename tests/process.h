@@ -32,11 +32,13 @@ inline fs::path fresh_folder(const std::string &name)
     return dir;
 }
 
-// Starts the program in `dir` with extra environment, optionally sends SIGTERM
-// after `term_after`, and waits at most `limit` for it to end.
-inline run_result run_program(const fs::path &dir, const std::map<std::string, std::string> &env,
-                              std::chrono::milliseconds term_after = std::chrono::milliseconds(-1),
-                              std::chrono::milliseconds limit = std::chrono::milliseconds(60000))
+struct running_program {
+    pid_t pid = -1;
+    int out_fd = -1, err_fd = -1;
+};
+
+// Starts the program in `dir` with extra environment.
+inline running_program start_program(const fs::path &dir, const std::map<std::string, std::string> &env)
 {
     int out_pipe[2], err_pipe[2];
     if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0)
@@ -56,20 +58,30 @@ inline run_result run_program(const fs::path &dir, const std::map<std::string, s
         _exit(127);
     }
     close(out_pipe[1]), close(err_pipe[1]);
+    return {pid, out_pipe[0], err_pipe[0]};
+}
 
+// Collects what the program writes until it ends; sends SIGTERM after
+// `term_after` if that is given, and kills it after `limit`.
+inline run_result wait_program(running_program &program,
+                               std::chrono::milliseconds term_after = std::chrono::milliseconds(-1),
+                               std::chrono::milliseconds limit = std::chrono::milliseconds(60000))
+{
     run_result result;
+    if (program.pid <= 0)
+        return result;
     auto start = std::chrono::steady_clock::now();
     bool termed = false;
-    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    pollfd fds[2] = {{program.out_fd, POLLIN, 0}, {program.err_fd, POLLIN, 0}};
     int open_pipes = 2;
     while (open_pipes > 0) {
         auto elapsed = std::chrono::steady_clock::now() - start;
         if (!termed && term_after.count() >= 0 && elapsed >= term_after) {
-            kill(pid, SIGTERM);
+            kill(program.pid, SIGTERM);
             termed = true;
         }
         if (elapsed >= limit) {
-            kill(pid, SIGKILL);
+            kill(program.pid, SIGKILL);
             break;
         }
         if (poll(fds, 2, 20) <= 0)
@@ -92,10 +104,19 @@ inline run_result run_program(const fs::path &dir, const std::map<std::string, s
         if (f.fd >= 0)
             close(f.fd);
     int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+    waitpid(program.pid, &wstatus, 0);
+    program.pid = -1;
     result.exited = WIFEXITED(wstatus);
     result.status = result.exited ? WEXITSTATUS(wstatus) : -1;
     return result;
+}
+
+inline run_result run_program(const fs::path &dir, const std::map<std::string, std::string> &env,
+                              std::chrono::milliseconds term_after = std::chrono::milliseconds(-1),
+                              std::chrono::milliseconds limit = std::chrono::milliseconds(60000))
+{
+    running_program program = start_program(dir, env);
+    return wait_program(program, term_after, limit);
 }
 
 // Raw 1024 x 768 x 32 pixels of a frame saved by the frame shim.

@@ -1,0 +1,481 @@
+// The real program in a real X window, seen and steered as a person would:
+// keys and the mouse through xdotool, the screen read back pixel by pixel.
+#include "effect.h"
+#include "../process.h"
+
+#include <gtest/gtest.h>
+// After GoogleTest: Xlib defines None and Bool as macros.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <set>
+
+using namespace std::chrono_literals;
+
+// ---- The X server -----------------------------------------------------------
+
+// Xvfb on a display number it picks itself, so that runs side by side never meet.
+class XServerTest : public ::testing::Test {
+  protected:
+    static inline pid_t server = -1;
+    static inline std::string display_name;
+    static inline Display *dpy = nullptr;
+
+    static void SetUpTestSuite()
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        server = fork();
+        if (server == 0) {
+            close(fds[0]);
+            int null_fd = open("/dev/null", O_RDWR);
+            dup2(null_fd, 1), dup2(null_fd, 2);
+            std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                   static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        pollfd pfd = {fds[0], POLLIN, 0};
+        char ch;
+        while (poll(&pfd, 1, 10000) > 0 && read(fds[0], &ch, 1) == 1 && ch != '\n')
+            number += ch;
+        close(fds[0]);
+        if (number.empty())
+            return;
+        display_name = ":" + number;
+        setenv("DISPLAY", display_name.c_str(), 1);
+        dpy = XOpenDisplay(display_name.c_str());
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (dpy)
+            XCloseDisplay(dpy);
+        if (server > 0) {
+            kill(server, SIGTERM);
+            waitpid(server, nullptr, 0);
+        }
+        dpy = nullptr, server = -1;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_NE(dpy, nullptr) << "Xvfb did not start: the end-to-end tests need the xvfb package";
+    }
+};
+
+// ---- Pictures and screenshots ----------------------------------------------
+
+struct frame {
+    std::vector<uint32_t> px;  // 0xRRGGBB, 1024 x 768
+    uint32_t at(int x, int y) const { return px[size_t(y) * 1024 + x]; }
+};
+
+static bool is_fire(uint32_t c)
+{
+    static const std::set<uint32_t> fire(palette.begin(), palette.end());
+    return fire.count(c) != 0;
+}
+
+static bool lit(uint32_t c)
+{
+    return c != 0 && is_fire(c);
+}
+
+// A picture no fire colour can match: red below 255 and blue above 0 everywhere.
+static uint32_t picture_colour(int x, int y)
+{
+    return uint32_t(16 + (x & 63)) << 16 | uint32_t((y * 3) & 255) << 8 | uint32_t(1 + (x / 4) % 200);
+}
+
+static void write_picture(const fs::path &path)
+{
+    SDL_Surface *s = SDL_CreateRGBSurface(SDL_SWSURFACE, 1024, 255, 24, 0xFF0000, 0xFF00, 0xFF, 0);
+    for (int y = 0; y < 255; ++y)
+        for (int x = 0; x < 1024; ++x) {
+            Uint8 *p = static_cast<Uint8 *>(s->pixels) + y * s->pitch + x * 3;
+            uint32_t c = picture_colour(x, y);
+            p[0] = Uint8(c), p[1] = Uint8(c >> 8), p[2] = Uint8(c >> 16);
+        }
+    SDL_SaveBMP(s, path.c_str());
+    SDL_FreeSurface(s);
+}
+
+static Window find_named(Display *dpy, Window w, const char *title)
+{
+    char *name = nullptr;
+    if (XFetchName(dpy, w, &name) && name) {
+        bool match = strcmp(name, title) == 0;
+        XFree(name);
+        if (match)
+            return w;
+    }
+    Window root, parent, *children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (XQueryTree(dpy, w, &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && !found; ++i)
+            found = find_named(dpy, children[i], title);
+        if (children)
+            XFree(children);
+    }
+    return found;
+}
+
+static frame grab(Display *dpy, Window w)
+{
+    frame f;
+    XImage *image = XGetImage(dpy, w, 0, 0, 1024, 768, AllPlanes, ZPixmap);
+    if (!image)
+        return f;
+    f.px.resize(1024 * 768);
+    for (int y = 0; y < 768; ++y)
+        for (int x = 0; x < 1024; ++x)
+            f.px[size_t(y) * 1024 + x] = uint32_t(XGetPixel(image, x, y)) & 0xFFFFFF;
+    XDestroyImage(image);
+    return f;
+}
+
+// Keeps a screenshot as a PNG in the build folder, for people to look at.
+static void save_png(const frame &f, const std::string &name)
+{
+    fs::path ppm = fs::path(LAAVA_SHOT_DIR) / (name + ".ppm");
+    FILE *out = fopen(ppm.c_str(), "wb");
+    if (!out)
+        return;
+    fprintf(out, "P6\n1024 768\n255\n");
+    for (uint32_t c : f.px) {
+        unsigned char rgb[3] = {Uint8(c >> 16), Uint8(c >> 8), Uint8(c)};
+        fwrite(rgb, 1, 3, out);
+    }
+    fclose(out);
+    std::string cmd = "convert '" + ppm.string() + "' '" + (fs::path(LAAVA_SHOT_DIR) / (name + ".png")).string() + "'";
+    if (system(cmd.c_str()) == 0)
+        fs::remove(ppm);
+}
+
+static void xdotool(const std::string &args)
+{
+    std::string cmd = "xdotool " + args;
+    ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
+}
+
+// Holds a key down for a while, as a person does.
+static void hold_key(const char *key, double seconds)
+{
+    char args[128];
+    snprintf(args, sizeof args, "keydown %s sleep %.3f keyup %s", key, seconds, key);
+    xdotool(args);
+}
+
+// What the lit pixels of the sky (rows 0 .. 512) look like.
+struct sky_stats {
+    int count = 0;
+    double mean_x = 0, spread_x = 0;
+    int top = 768;  // the row below which 98 % of the lit pixels lie
+};
+
+static sky_stats sky(const frame &f)
+{
+    sky_stats s;
+    std::vector<int> rows;
+    double sum = 0, sum2 = 0;
+    for (int y = 0; y < 513; ++y)
+        for (int x = 0; x < 1024; ++x)
+            if (lit(f.at(x, y))) {
+                ++s.count;
+                sum += x, sum2 += double(x) * x;
+                rows.push_back(y);
+            }
+    if (s.count) {
+        s.mean_x = sum / s.count;
+        s.spread_x = std::sqrt(std::max(0.0, sum2 / s.count - s.mean_x * s.mean_x));
+        std::sort(rows.begin(), rows.end());
+        s.top = rows[rows.size() / 50];
+    }
+    return s;
+}
+
+// ---- The program in the window ----------------------------------------------
+
+class WindowTest : public XServerTest {
+  protected:
+    fs::path dir;
+    running_program program;
+    Window window = 0;
+
+    void start(bool with_picture = true)
+    {
+        dir = fresh_folder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        if (with_picture)
+            write_picture(dir / "tausta.bmp");
+        program = start_program(dir, {{"SDL_VIDEODRIVER", "x11"}, {"DISPLAY", display_name}});
+        for (int i = 0; i < 200 && !window; ++i) {
+            std::this_thread::sleep_for(50ms);
+            window = find_named(dpy, DefaultRootWindow(dpy), "Laavasuihku!");
+        }
+        ASSERT_NE(window, 0u) << "no window titled Laavasuihku! appeared";
+        xdotool("mousemove 1000 10");  // the pointer over the window, so the keys reach it
+        std::this_thread::sleep_for(700ms);
+    }
+
+    frame shot()
+    {
+        std::this_thread::sleep_for(400ms);
+        return grab(dpy, window);
+    }
+
+    run_result quit_with_escape()
+    {
+        hold_key("Escape", 0.15);
+        return wait_program(program, -1ms, 10000ms);
+    }
+
+    void TearDown() override
+    {
+        if (program.pid > 0) {
+            kill(program.pid, SIGKILL);
+            wait_program(program, -1ms, 5000ms);
+        }
+        if (!dir.empty())
+            fs::remove_all(dir);
+    }
+};
+
+TEST_F(WindowTest, ShowsTheFountainOverThePicture)
+{
+    start();
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(dpy, window, &attributes));
+    EXPECT_EQ(attributes.width, 1024);
+    EXPECT_EQ(attributes.height, 768);
+
+    frame f = shot();
+    ASSERT_FALSE(f.px.empty());
+    save_png(f, "e2e-default");
+    int picture = 0;
+    for (int y = 0; y < 768; ++y)
+        for (int x = 0; x < 1024; ++x) {
+            uint32_t c = f.at(x, y);
+            if (y < 513)
+                ASSERT_TRUE(c == 0 || is_fire(c)) << "sky at " << x << "," << y << ": " << std::hex << c;
+            else if (c == picture_colour(x, y - 513))
+                ++picture;
+            else
+                ASSERT_TRUE(is_fire(c)) << "band at " << x << "," << y << ": " << std::hex << c;
+        }
+    EXPECT_GT(picture, 1024 * 255 * 9 / 10);
+    sky_stats s = sky(f);
+    EXPECT_GT(s.count, 300);
+    EXPECT_NEAR(s.mean_x, 588, 60) << "the fountain stands above the emitter";
+    EXPECT_LT(s.top, 400) << "and rises well above it";
+    run_result r = quit_with_escape();
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(WindowTest, LeftDragMovesTheEmitterOtherButtonsDoNot)
+{
+    start();
+    xdotool("mousemove 200 300 mousedown 1 sleep 0.2 mousemove 230 320 sleep 0.2 mousemove 250 330");
+    frame held = shot();
+    xdotool("mouseup 1");
+    save_png(held, "e2e-dragged");
+    sky_stats s = sky(held);
+    EXPECT_NEAR(s.mean_x, 250, 60);
+    EXPECT_GT(s.top, 330 - 400);
+    int near_old = 0;
+    for (int y = 0; y < 513; ++y)
+        for (int x = 540; x < 640; ++x)
+            near_old += lit(held.at(x, y));
+    EXPECT_LT(near_old, s.count / 20) << "nothing rises from the old emitter";
+
+    for (int button : {2, 3}) {
+        xdotool("mousemove 800 200 mousedown " + std::to_string(button) + " sleep 0.2 mousemove 820 220 sleep 0.2 mouseup " +
+                std::to_string(button));
+        EXPECT_NEAR(sky(shot()).mean_x, 250, 60) << "button " << button;
+    }
+    quit_with_escape();
+}
+
+TEST_F(WindowTest, QWidensTheFan)
+{
+    start();
+    double normal = sky(shot()).spread_x;
+    hold_key("q", 1.0);
+    frame wide = shot();
+    save_png(wide, "e2e-wide-fan");
+    EXPECT_GT(sky(wide).spread_x, 1.5 * normal);
+    quit_with_escape();
+}
+
+TEST_F(WindowTest, WNarrowsTheFan)
+{
+    // From 45 degrees, w narrows the fan by 5 a frame down to 0 and then opens
+    // it the other way. Short taps step through it; somewhere the fountain is
+    // a thin column. Many particles slow the frames, so a tap is a few of them.
+    start();
+    hold_key("a", 4.0);
+    double normal = sky(shot()).spread_x, narrowest = normal;
+    for (int tap = 0; tap < 25 && narrowest > 0.5 * normal; ++tap) {
+        hold_key("w", 0.01);
+        narrowest = std::min(narrowest, sky(shot()).spread_x);
+    }
+    EXPECT_LT(narrowest, 0.5 * normal);
+    quit_with_escape();
+}
+
+TEST_F(WindowTest, EAndRWeakenAndStrengthenThePull)
+{
+    start();
+    int normal = sky(shot()).top;
+    hold_key("e", 0.8);
+    int weak = sky(shot()).top;
+    EXPECT_LT(weak, normal - 80) << "a weak pull lets the fountain climb higher";
+    hold_key("r", 0.8);
+    int strong = sky(shot()).top;
+    EXPECT_GT(strong, normal + 200) << "a strong pull keeps it low";
+    quit_with_escape();
+}
+
+TEST_F(WindowTest, AAndSAddAndDropParticles)
+{
+    start();
+    int normal = sky(shot()).count;
+    hold_key("a", 10.0);  // about a thousand frames: to the most there can be
+    frame many = shot();
+    save_png(many, "e2e-many");
+    EXPECT_GT(sky(many).count, 5 * normal);
+
+    // The memory the program has needed at its peak, with the pool full.
+    std::ifstream status("/proc/" + std::to_string(program.pid) + "/status");
+    std::string line;
+    long peak_kib = 0;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            peak_kib = atol(line.c_str() + 6);
+    EXPECT_GT(peak_kib, 24000) << "the pool is in use";
+    EXPECT_LT(peak_kib, 64 * 1024);
+    RecordProperty("peak_kib", int(peak_kib));
+    printf("peak resident memory at the most particles: %ld KiB\n", peak_kib);
+
+    hold_key("s", 4.0);
+    EXPECT_LT(sky(shot()).count, 2 * normal + 500);
+    quit_with_escape();
+}
+
+TEST_F(WindowTest, BTogglesBouncingOffTheEdges)
+{
+    start();
+    // From the top-left corner a plain fountain leaves the screen at once;
+    // a bouncing one comes back down.
+    xdotool("mousemove 30 5 mousedown 1 sleep 0.3 mouseup 1");
+    ASSERT_LT(sky(shot()).count, 500);
+    auto tap_until = [&](auto wanted) {
+        for (int tap = 0; tap < 15; ++tap) {
+            hold_key("b", 0.03);
+            frame f = shot();
+            if (wanted(sky(f).count))
+                return std::make_pair(true, f);
+        }
+        return std::make_pair(false, frame{});
+    };
+    auto [bouncing, seen] = tap_until([](int count) { return count > 3000; });
+    ASSERT_TRUE(bouncing) << "no tap on b set the particles bouncing";
+    save_png(seen, "e2e-bounce");
+    EXPECT_TRUE(tap_until([](int count) { return count < 500; }).first) << "b does not switch bouncing off";
+    quit_with_escape();
+}
+
+TEST_F(WindowTest, EscapeEndsQuietlyWithZero)
+{
+    start();
+    run_result r = quit_with_escape();
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+}
+
+// The message a window manager sends when the user closes the window.
+static void request_close(Display *dpy, Window w)
+{
+    XEvent ev = {};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = w;
+    ev.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = long(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    ev.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy, w, False, NoEventMask, &ev);
+    XFlush(dpy);
+}
+
+TEST_F(WindowTest, CloseRequestEndsWithZero)
+{
+    start();
+    request_close(dpy, window);
+    run_result r = wait_program(program, -1ms, 10000ms);
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(WindowTest, CloseRequestIsHeardWhileTheMouseRacesOverTheWindow)
+{
+    start();
+    hold_key("a", 1.0);  // a busy fountain, so events pile up between frames
+    std::string moves;
+    for (int i = 0; i < 400; ++i)
+        moves += " mousemove " + std::to_string(50 + (i * 37) % 900) + " " + std::to_string(50 + (i * 53) % 650);
+    pid_t mover = fork();
+    if (mover == 0) {
+        for (int round = 0; round < 50; ++round)
+            if (system(("xdotool" + moves).c_str()) != 0)
+                break;
+        _exit(0);
+    }
+    std::this_thread::sleep_for(1500ms);
+    request_close(dpy, window);
+    run_result r = wait_program(program, -1ms, 8000ms);
+    kill(mover, SIGKILL);
+    waitpid(mover, nullptr, 0);
+    EXPECT_TRUE(r.exited) << "the close request was lost";
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(WindowTest, WithoutThePictureTheBandKeepsOnlyFire)
+{
+    start(false);
+    std::this_thread::sleep_for(1500ms);
+    frame f = shot();
+    int lit_band = 0;
+    for (int y = 513; y < 768; ++y)
+        for (int x = 0; x < 1024; ++x) {
+            uint32_t c = f.at(x, y);
+            ASSERT_TRUE(c == 0 || is_fire(c)) << x << "," << y << ": " << std::hex << c;
+            lit_band += c != 0;
+        }
+    EXPECT_GT(lit_band, 0) << "squares drawn in the band stay there";
+    run_result r = quit_with_escape();
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(XServerTest, SaysSoWhenSdlCannotStart)
+{
+    fs::path dir = fresh_folder("nodisplay");
+    run_result r = run_program(dir, {{"SDL_VIDEODRIVER", "x11"}, {"DISPLAY", ":65000"}}, -1ms, 10000ms);
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("SDL ei alustunut: ", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    fs::remove_all(dir);
+}
