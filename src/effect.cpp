@@ -270,6 +270,7 @@ static_assert(sizeof(particle) == 6 * sizeof(float));
 
 // step_one for whole groups of eight, built for three instruction sets; the
 // widest the processor can run is used.
+#ifndef __clang__  // clang builds (the fuzzer) run the baseline alone
 #pragma GCC push_options
 #pragma GCC target("arch=x86-64-v4")
 namespace avx512 {
@@ -282,6 +283,7 @@ namespace avx2 {
 #include "effect_step.inc"
 }
 #pragma GCC pop_options
+#endif
 namespace baseline {
 #include "effect_step.inc"
 }
@@ -294,11 +296,13 @@ struct pass_kernels {
 
 static simd_level widest_level()
 {
+#ifndef __clang__
     __builtin_cpu_init();
     if (__builtin_cpu_supports("x86-64-v4"))
         return simd_level::avx512;
     if (__builtin_cpu_supports("x86-64-v3"))
         return simd_level::avx2;
+#endif
     return simd_level::baseline;
 }
 
@@ -313,10 +317,12 @@ simd_level use_simd_level(simd_level wanted)
 static pass_kernels kernels_for(simd_level level)
 {
     switch (level) {
+#ifndef __clang__
     case simd_level::avx512:
         return {avx512::step_block, avx512::paint_row, avx512::launch_eight};
     case simd_level::avx2:
         return {avx2::step_block, avx2::paint_row, avx2::launch_eight};
+#endif
     default:
         return {baseline::step_block, baseline::paint_row, baseline::launch_eight};
     }
@@ -355,7 +361,7 @@ static int mark_squares(SDL_Surface *screen, const block_work &w, int first, int
 {
     int listed = 0;
     for (int j = 0; j < count; ++j) {
-        corner_map[w.cell[j]] = uint32_t(first + j + 1) << 8 | uint32_t(w.age[j]);  // 0 stays "no square"
+        corner_map[w.cell[j]] = corner_mark(first + j, w.age[j]);
         relaunch[listed] = j;
         listed += w.relaunch[j] != 0;
     }

@@ -45,6 +45,7 @@ int main(int argc, char *argv[])
     }
 
     delete[] particles;
+    SDL_FreeSurface(background);
     SDL_Quit();
     return 0;
 }

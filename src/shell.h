@@ -21,8 +21,8 @@ void read_controls(bool &quit, bool &bounce, particle *particles);
 
 // The picture in the display's own pixel format, so that the blit of every
 // frame is a plain copy; the pixels it puts on the screen are the same. The
-// loaded surface is freed. Without a picture, or if it cannot be converted,
-// the picture is returned as it is.
+// loaded surface is freed. A surface that no blit can handle counts as no
+// picture (null); one that cannot be converted is returned as it is.
 SDL_Surface *in_display_format(SDL_Surface *picture);
 
 // Clears the sky, lays the picture in the band, runs the particle pass and flips.

@@ -37,9 +37,17 @@ struct running_program {
     int out_fd = -1, err_fd = -1;
 };
 
-// Starts the program in `dir` with extra environment.
-inline running_program start_program(const fs::path &dir, const std::map<std::string, std::string> &env)
+// Starts the program in `dir` with extra environment, under a wrapper
+// command (valgrind, say) if one is given.
+inline running_program start_program(const fs::path &dir, const std::map<std::string, std::string> &env,
+                                     const std::vector<std::string> &wrapper = {})
 {
+    std::vector<std::string> words = wrapper;
+    words.push_back(LAAVA_BIN);
+    std::vector<char *> argv;
+    for (std::string &w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
     int out_pipe[2], err_pipe[2];
     if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0)
         return {};
@@ -54,7 +62,7 @@ inline running_program start_program(const fs::path &dir, const std::map<std::st
             _exit(127);
         for (auto &[key, value] : env)
             setenv(key.c_str(), value.c_str(), 1);
-        execl(LAAVA_BIN, "laavasuihku", static_cast<char *>(nullptr));
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(out_pipe[1]), close(err_pipe[1]);

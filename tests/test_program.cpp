@@ -144,3 +144,20 @@ TEST(Program, FirstLaunchesRepeatAndLaterOnesFollowTheClock)
     EXPECT_TRUE(a.second == c.second) << "the same second gives the same fountain";
     fs::remove_all(dir);
 }
+
+#ifndef LAAVA_SANITIZE  // valgrind and the sanitizers do not mix
+TEST(Program, CleanUnderValgrind)
+{
+    fs::path dir = fresh_folder("valgrind");
+    fs::copy_file(LAAVA_TAUSTA, dir / "tausta.bmp");
+    running_program program =
+        start_program(dir, {{"SDL_VIDEODRIVER", "dummy"}},
+                      {"valgrind", "--error-exitcode=99", "--leak-check=full", "--errors-for-leak-kinds=definite"});
+    run_result r = wait_program(program, 8000ms, 120000ms);
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("ERROR SUMMARY: 0 errors"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("definitely lost"), std::string::npos) << r.err;
+    fs::remove_all(dir);
+}
+#endif
