@@ -1,7 +1,9 @@
 // Preloaded into the real program by the process tests. It can fix the clock
 // that seeds the generator (LAAVA_FAKE_TIME), save chosen frames as raw
 // 1024 x 768 x 32 pixels (LAAVA_DUMP_FRAMES="3,40", LAAVA_DUMP_PREFIX) and,
-// after the last of them, ask the program to quit with SIGTERM.
+// after the last of them, ask the program to quit with SIGTERM; and it can
+// make the video mode or the particle pool fail (LAAVA_FAIL_VIDEO_MODE,
+// LAAVA_FAIL_POOL).
 #include <SDL.h>
 
 #include <dlfcn.h>
@@ -78,9 +80,11 @@ extern "C" SDL_Surface *SDL_SetVideoMode(int width, int height, int bpp, Uint32 
 }
 
 // LAAVA_FAIL_POOL: an allocation as large as the particle pool fails.
-void *operator new[](size_t size, const std::nothrow_t &) noexcept
+void *operator new[](size_t size, const std::nothrow_t &tag) noexcept
 {
+    static auto real_new = reinterpret_cast<void *(*)(size_t, const std::nothrow_t &)>(
+        dlsym(RTLD_NEXT, "_ZnamRKSt9nothrow_t"));
     if (getenv("LAAVA_FAIL_POOL") && size >= 1000000 * 24)
         return nullptr;
-    return malloc(size ? size : 1);  // what the library's own delete[] frees
+    return real_new(size, tag);
 }

@@ -77,6 +77,8 @@ static std::vector<hostile> hostile_pictures()
         {"rle4 past the picture", bmp(8, 2, 4, 2, 16, grey_palette(16), rle_past_end)},
         {"unknown compression", bmp(16, 16, 24, 77, 0, "", std::string(16 * 16 * 3, '\x20'))},
         {"bitfields without masks", bmp(16, 16, 16, 3, 0, "", std::string(16 * 16 * 2, '\x20'))},
+        {"top-down, taller than the int range allows, truncated",  // found by the fuzzer
+         std::string("BMF\0\0\0\0\0\0\0" "6\0\0\x80(\0\0\0\x02\x01\0\0\xfe" "B\xff\xff\x01\0\x18\x07\0\0\0\0", 34)},
         {"pixel offset past the end", [&] {
              std::string s = good.substr(0, 54 + 3000);
              s[10] = char(0xFF), s[11] = char(0xFF), s[12] = char(0xFF), s[13] = 0x7F;
