@@ -2,6 +2,20 @@
 include(GNUInstallDirs)
 
 install(TARGETS laavasuihku RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Installed into /usr, as the Debian package is, the program follows Debian's
+# layout and lives in /usr/games; anywhere else it stays in bin/.
+install(CODE "
+  set(LAAVA_EXEC \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/laavasuihku\")
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+    set(LAAVA_EXEC /usr/games/laavasuihku)
+    file(MAKE_DIRECTORY \"\$ENV{DESTDIR}/usr/games\")
+    file(RENAME \"\$ENV{DESTDIR}/usr/${CMAKE_INSTALL_BINDIR}/laavasuihku\" \"\$ENV{DESTDIR}\${LAAVA_EXEC}\")
+    file(GLOB left \"\$ENV{DESTDIR}/usr/${CMAKE_INSTALL_BINDIR}/*\")
+    if(NOT left AND NOT \"\$ENV{DESTDIR}\" STREQUAL \"\")
+      file(REMOVE_RECURSE \"\$ENV{DESTDIR}/usr/${CMAKE_INSTALL_BINDIR}\")  # only the package's own empty folder
+    endif()
+  endif()
+")
 install(FILES ${CMAKE_BINARY_DIR}/tausta.bmp DESTINATION ${CMAKE_INSTALL_DATADIR}/laavasuihku)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/laavasuihku.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -17,6 +31,7 @@ install(CODE "
 install(FILES ${desktop_out} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
 # The manual page and the changelog, compressed as Debian does.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
 foreach(doc laavasuihku.6 changelog)
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/${doc}.gz
                      COMMAND gzip -9nc ${CMAKE_CURRENT_LIST_DIR}/${doc} > ${CMAKE_BINARY_DIR}/packaging/${doc}.gz
@@ -33,8 +48,7 @@ set(CPACK_PACKAGE_NAME laavasuihku)
 set(CPACK_PACKAGE_VENDOR "The Laavasuihku developers")
 set(CPACK_PACKAGE_CONTACT "Laavasuihku developers <laavasuihku@users.noreply.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fountain of glowing particles over a lava field")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "fountain of glowing particles over a lava field
-Laavasuihku is a real-time particle fountain: up to 999,000 glowing
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Laavasuihku is a real-time particle fountain: up to 999,000 glowing
 particles rise from an emitter over a background picture, fade from white
 through yellow and red to black, fall under a pull and are launched again.
 The mouse moves the emitter; keys widen and narrow the fan, change the pull

@@ -4,7 +4,8 @@ set -euo pipefail
 
 packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev
           xvfb xdotool x11-utils imagemagick libx11-dev
-          valgrind clang libclang-rt-14-dev)
+          valgrind clang libclang-rt-14-dev
+          dpkg-dev lintian desktop-file-utils man-db)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
