@@ -20,7 +20,21 @@ use() {
 
 tools/deps.sh || exit 1
 if installed libsdl1.2-compat-dev; then original=libsdl1.2-compat-dev; else original=libsdl1.2-dev; fi
-declare -A result
+declare -A result flips
+
+# The cost of showing one frame in a real (virtual) X window with this SDL.
+flip_cost() {
+    local dir=$1 fd_file
+    fd_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+    local xvfb=$!
+    sleep 1
+    SDL_VIDEODRIVER=x11 DISPLAY=":$(head -1 "$fd_file")" "$dir/laavasuihku_bench" --benchmark_filter='BM_Flip' \
+        --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>/dev/null |
+        awk '/_median/ { print $2, $3 }'
+    kill "$xvfb"
+    rm -f "$fd_file"
+}
 for sdl in libsdl1.2-dev libsdl1.2-compat-dev; do
     echo "=== $sdl"
     if ! use "$sdl"; then
@@ -32,6 +46,7 @@ for sdl in libsdl1.2-dev libsdl1.2-compat-dev; do
     if cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build "$dir" -j"$(nproc)" &&
         ctest --test-dir "$dir" --output-on-failure -j"$(nproc)"; then
         result[$sdl]=passed
+        flips[$sdl]=$(flip_cost "$dir")
     else
         result[$sdl]=FAILED
     fi
@@ -40,7 +55,7 @@ use "$original" || { echo "could not install $original again"; exit 1; }
 echo
 status=0
 for sdl in libsdl1.2-dev libsdl1.2-compat-dev; do
-    echo "$sdl: ${result[$sdl]}"
+    echo "$sdl: ${result[$sdl]}${flips[$sdl]:+; one flip under Xvfb: ${flips[$sdl]}}"
     [ "${result[$sdl]}" = passed ] || status=1
 done
 echo "($original is installed again)"
