@@ -31,6 +31,7 @@ class XServerTest : public ::testing::Test {
             return;
         server = fork();
         if (server == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
             close(fds[0]);
             int null_fd = open("/dev/null", O_RDWR);
             dup2(null_fd, 1), dup2(null_fd, 2);
