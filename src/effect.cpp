@@ -199,7 +199,7 @@ static inline uint32_t corner_mark(int slot, int age)
 }
 
 struct area {
-    int x0 = screen_w, y0 = screen_h, x1 = -1, y1 = -1;
+    int x0, y0, x1, y1;  // the corners marked; x1 < 0 for none
 };
 
 // ---- The pass --------------------------------------------------------------
@@ -255,9 +255,7 @@ static inline __attribute__((always_inline)) void step_one(particle &p, double p
     w.relaunch[j] = (new_age > 254) | (nx >= area_w) | (ny >= area_h) | (nx < 0) | (ny < 0);
 }
 
-// The same for eight particles at once on vectors. Eight records are 48
-// floats, loaded as three vectors of 16 and sorted into one vector per field
-// with two shuffles each; the results go back the same way.
+// Vectors for doing the same to eight particles at once.
 typedef float f16 __attribute__((vector_size(64)));
 typedef int i16 __attribute__((vector_size(64)));
 typedef float f8 __attribute__((vector_size(32)));
@@ -267,9 +265,9 @@ typedef long long l8 __attribute__((vector_size(64)));
 typedef uint32_t u16 __attribute__((vector_size(64)));
 static_assert(sizeof(particle) == 6 * sizeof(float));
 
-
-// step_one for whole groups of eight, built for three instruction sets; the
-// widest the processor can run is used.
+// step_one for whole groups of eight, and the painting and relaunching on
+// vectors, built for three instruction sets; the widest the processor can
+// run is used.
 #ifndef __clang__  // clang builds (the fuzzer) run the baseline alone
 #pragma GCC push_options
 #pragma GCC target("arch=x86-64-v4")
@@ -374,7 +372,7 @@ static int mark_squares(SDL_Surface *screen, const block_work &w, int first, int
 }
 
 // Launches the listed particles again, in slot order.
-static void relaunch(particle *p, const int *list, int listed, const pass_kernels &k)
+static void launch_again(particle *p, const int *list, int listed, const pass_kernels &k)
 {
     for (int i = 0; i < listed;) {
         if (i + 8 <= listed && rng_next + 32 <= rng_buffered) {
@@ -404,7 +402,7 @@ void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
         // Drawn where it stood at the start of the pass.
         int list[block];
         int listed = use_map ? mark_squares(screen, w, first, count, list) : draw_squares(screen, w, count, list);
-        relaunch(p, list, listed, k);
+        launch_again(p, list, listed, k);
     }
     if (use_map) {
         area marked = {*std::min_element(w.lo_x, w.lo_x + 8), *std::min_element(w.lo_y, w.lo_y + 8),
