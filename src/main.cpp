@@ -19,6 +19,7 @@ int main(int argc, char *argv[])
     SDL_Surface *screen = SDL_SetVideoMode(screen_w, screen_h, 32, SDL_HWSURFACE | SDL_DOUBLEBUF);
     if (!screen) {
         fprintf(stderr, "Näyttötila ei auennut: %s\n", SDL_GetError());
+        SDL_FreeSurface(background);
         SDL_Quit();
         return 0;
     }
@@ -29,6 +30,7 @@ int main(int argc, char *argv[])
     particle *particles = new (std::nothrow) particle[pool_size];
     if (!particles) {
         fprintf(stderr, "Hiukkasille ei riittänyt muistia\n");
+        SDL_FreeSurface(background);
         SDL_Quit();
         return 0;
     }
