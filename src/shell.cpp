@@ -86,7 +86,7 @@ SDL_Surface *in_display_format(SDL_Surface *picture)
     return converted;
 }
 
-void redraw(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce)
+void draw_frame(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce)
 {
     SDL_Rect clear_rect = {0, 0, screen_w, 513};
     SDL_Rect band_rect = {0, 513, screen_w, 255};
@@ -94,5 +94,10 @@ void redraw(SDL_Surface *screen, SDL_Surface *background, particle *particles, b
     if (background)
         SDL_BlitSurface(background, nullptr, screen, &band_rect);
     particle_pass(screen, particles, bounce);
+}
+
+void redraw(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce)
+{
+    draw_frame(screen, background, particles, bounce);
     SDL_Flip(screen);
 }

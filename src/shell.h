@@ -25,5 +25,8 @@ void read_controls(bool &quit, bool &bounce, particle *particles);
 // picture (null); one that cannot be converted is returned as it is.
 SDL_Surface *in_display_format(SDL_Surface *picture);
 
-// Clears the sky, lays the picture in the band, runs the particle pass and flips.
+// Clears the sky, lays the picture in the band and runs the particle pass.
+void draw_frame(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce);
+
+// draw_frame, then shows the frame.
 void redraw(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce);

@@ -56,10 +56,7 @@ class Soak : public EffectTest {
         quit = false;
         apply_controls(keys, buttons, mouse_x, mouse_y, quit, bounce, pool.data());
         ASSERT_EQ(quit, keys[SDLK_ESCAPE] != 0);
-        SDL_Rect clear_rect = {0, 0, screen_w, 513}, band_rect = {0, 513, screen_w, 255};
-        SDL_FillRect(screen.surface, &clear_rect, 0);
-        SDL_BlitSurface(picture, nullptr, screen.surface, &band_rect);
-        particle_pass(screen.surface, pool.data(), bounce);
+        draw_frame(screen.surface, picture, pool.data(), bounce);
         ++passes;
 
         ASSERT_EQ(n % 1000, 0) << "pass " << passes;
