@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <immintrin.h>
 #include <utility>
 
 int n = 1000;
@@ -211,11 +212,23 @@ struct block_work {
     int32_t x[block], y[block];  // where the square goes
     int32_t age[block];          // its palette index, 0 for none
     int32_t cell[block];         // its corner in the map, or the spare cell
-    int32_t relaunch[block];     // nonzero: launch again
+    int32_t relaunch[block + 8];  // the particles to launch again, in slot order; 8 spare
+    int listed;
     // The corners marked so far in this pass, lane by lane.
     alignas(32) int32_t lo_x[8], lo_y[8], hi_x[8], hi_y[8];
     alignas(32) int32_t stray[8];  // nonzero: a square to draw whose corner is off the map
 };
+
+// For each set of lanes (bit k for lane k), the lanes in order, packed to the
+// front: the relaunch list of a group of eight is one lookup.
+static constexpr std::array<uint64_t, 256> packed_lanes = [] {
+    std::array<uint64_t, 256> t{};
+    for (unsigned bits = 0; bits < 256; ++bits)
+        for (int lane = 0, at = 0; lane < 8; ++lane)
+            if (bits >> lane & 1)
+                t[bits] |= uint64_t(lane) << (8 * at++);
+    return t;
+}();
 
 static inline bool on_map(int x, int y)
 {
@@ -252,7 +265,8 @@ static inline __attribute__((always_inline)) void step_one(particle &p, double p
     p.vx = float(vx);
     p.vy = float(vy + koko / pull_div);  // pull grows with koko
     p.age = new_age;
-    w.relaunch[j] = (new_age > 254) | (nx >= area_w) | (ny >= area_h) | (nx < 0) | (ny < 0);
+    w.relaunch[w.listed] = j;
+    w.listed += (new_age > 254) | (nx >= area_w) | (ny >= area_h) | (nx < 0) | (ny < 0);
 }
 
 // Vectors for doing the same to eight particles at once.
@@ -271,15 +285,19 @@ static_assert(sizeof(particle) == 6 * sizeof(float));
 #ifndef __clang__  // clang builds (the fuzzer) run the baseline alone
 #pragma GCC push_options
 #pragma GCC target("arch=x86-64-v4")
+#define STEP_AVX512 1  // the target pragma does not set __AVX512F__ and friends in C++
+#define STEP_AVX2 1
 namespace avx512 {
 #include "effect_step.inc"
 }
+#undef STEP_AVX512
 #pragma GCC pop_options
 #pragma GCC push_options
 #pragma GCC target("arch=x86-64-v3")
 namespace avx2 {
 #include "effect_step.inc"
 }
+#undef STEP_AVX2
 #pragma GCC pop_options
 #endif
 namespace baseline {
@@ -340,35 +358,25 @@ static void paint_marks(SDL_Surface *screen, const area &marked, const pass_kern
         std::fill(map_row(y) + marked.x0, map_row(y) + marked.x1 + 1, 0u);
 }
 
-// Draws the squares of one stepped block straight onto the screen, and lists
-// the particles to launch again. A fresh launch has age 0 and no square.
-static int draw_squares(SDL_Surface *screen, const block_work &w, int count, int *relaunch)
+// Draws the squares of one stepped block straight onto the screen. A fresh
+// launch has age 0 and no square.
+static void draw_squares(SDL_Surface *screen, const block_work &w, int count)
 {
-    int listed = 0;
-    for (int j = 0; j < count; ++j) {
+    for (int j = 0; j < count; ++j)
         if (w.age[j] >= 1)
             put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
-        relaunch[listed] = j;
-        listed += w.relaunch[j] != 0;
-    }
-    return listed;
 }
 
 // The same with the squares marked in the map, to be painted at the end.
-static int mark_squares(SDL_Surface *screen, const block_work &w, int first, int count, int *relaunch)
+static void mark_squares(SDL_Surface *screen, const block_work &w, int first, int count)
 {
-    int listed = 0;
-    for (int j = 0; j < count; ++j) {
+    for (int j = 0; j < count; ++j)
         corner_map[w.cell[j]] = corner_mark(first + j, w.age[j]);
-        relaunch[listed] = j;
-        listed += w.relaunch[j] != 0;
-    }
     // A square whose corner is off the map is drawn at once; none ever is.
     if (std::any_of(w.stray, w.stray + 8, [](int32_t s) { return s != 0; }))
         for (int j = 0; j < count; ++j)
             if (w.cell[j] == spare_cell && w.age[j] >= 1)
                 put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
-    return listed;
 }
 
 // Launches the listed particles again, in slot order.
@@ -400,9 +408,11 @@ void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
         std::fill_n(w.stray, 8, 0);
         k.step_block(p, count, pull_div, bounce, w);
         // Drawn where it stood at the start of the pass.
-        int list[block];
-        int listed = use_map ? mark_squares(screen, w, first, count, list) : draw_squares(screen, w, count, list);
-        launch_again(p, list, listed, k);
+        if (use_map)
+            mark_squares(screen, w, first, count);
+        else
+            draw_squares(screen, w, count);
+        launch_again(p, w.relaunch, w.listed, k);
     }
     if (use_map) {
         area marked = {*std::min_element(w.lo_x, w.lo_x + 8), *std::min_element(w.lo_y, w.lo_y + 8),
