@@ -235,10 +235,12 @@ static inline bool on_map(int x, int y)
     return unsigned(x) <= unsigned(area_w) && unsigned(y) <= unsigned(area_h);
 }
 
-// Draw position, ageing, bounce, move and pull for one particle. All sums in
-// double, rounded to float where they are stored; edge tests on the sums.
-template <bool bounce>
-static inline __attribute__((always_inline)) void step_one(particle &p, double pull_div, block_work &w, int j)
+// Draw position, ageing, bounce, move and pull for one particle, and with
+// mark its corner marked in the map. All sums in double, rounded to float
+// where they are stored; edge tests on the sums.
+template <bool bounce, bool mark>
+static inline __attribute__((always_inline)) void step_one(particle &p, int first, double pull_div, block_work &w,
+                                                           int j)
 {
     const float x = p.x, y = p.y, koko = p.koko;
     const int age = p.age;
@@ -248,6 +250,8 @@ static inline __attribute__((always_inline)) void step_one(particle &p, double p
     w.age[j] = age;
     const bool marked = age >= 1 && on_map(draw_x, draw_y);
     w.cell[j] = marked ? (draw_y + map_top) * map_w + draw_x + map_left : spare_cell;
+    if (mark)
+        corner_map[w.cell[j]] = corner_mark(first + j, age);
     w.stray[0] |= age >= 1 && !marked;
     if (marked) {
         w.lo_x[0] = std::min(w.lo_x[0], draw_x), w.hi_x[0] = std::max(w.hi_x[0], draw_x);
@@ -305,7 +309,7 @@ namespace baseline {
 }
 
 struct pass_kernels {
-    void (*step_block)(particle *, int, double, bool, block_work &);
+    void (*step_block)(particle *, int, int, double, bool, bool, block_work &);
     void (*paint_row)(Uint32 *, const uint32_t *, const uint32_t *, const uint32_t *, int, int);
     void (*launch_eight)(particle *, const int *);
 };
@@ -367,12 +371,10 @@ static void draw_squares(SDL_Surface *screen, const block_work &w, int count)
             put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
 }
 
-// The same with the squares marked in the map, to be painted at the end.
-static void mark_squares(SDL_Surface *screen, const block_work &w, int first, int count)
+// With the squares marked in the map, a square whose corner is off the map
+// is drawn at once; none ever is.
+static void draw_strays(SDL_Surface *screen, const block_work &w, int count)
 {
-    for (int j = 0; j < count; ++j)
-        corner_map[w.cell[j]] = corner_mark(first + j, w.age[j]);
-    // A square whose corner is off the map is drawn at once; none ever is.
     if (std::any_of(w.stray, w.stray + 8, [](int32_t s) { return s != 0; }))
         for (int j = 0; j < count; ++j)
             if (w.cell[j] == spare_cell && w.age[j] >= 1)
@@ -406,10 +408,10 @@ void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
         particle *p = particles + first;
         const int count = std::min(block, n - first);
         std::fill_n(w.stray, 8, 0);
-        k.step_block(p, count, pull_div, bounce, w);
         // Drawn where it stood at the start of the pass.
+        k.step_block(p, first, count, pull_div, bounce, use_map, w);
         if (use_map)
-            mark_squares(screen, w, first, count);
+            draw_strays(screen, w, count);
         else
             draw_squares(screen, w, count);
         launch_again(p, w.relaunch, w.listed, k);
