@@ -68,31 +68,15 @@ static constexpr lcg_jump lcg_steps(int steps)
 static constexpr int rng_lanes = 8;
 static constexpr int rng_buffered = 512;
 static uint64_t rng_state = 0x2545F4914F6CDD1DULL;  // the state before the next unbuffered draw
-static uint16_t rng_buffer[rng_buffered];
+alignas(64) static uint16_t rng_buffer[rng_buffered + rng_lanes];  // room for a whole round past the end
 static int rng_next = rng_buffered;
 
-static void rng_refill()
-{
-    static constexpr lcg_jump whole = lcg_steps(rng_buffered), lane_step = lcg_steps(rng_lanes);
-    uint64_t lane[rng_lanes];
-    for (int j = 0; j < rng_lanes; ++j)
-        lane[j] = rng_state;
-    for (int j = 0; j < rng_lanes; ++j)
-        for (int k = 0; k <= j; ++k)
-            lane[j] = lane[j] * lcg_mul + lcg_inc;
-    for (int i = 0; i < rng_buffered; i += rng_lanes)
-        for (int j = 0; j < rng_lanes; ++j) {
-            rng_buffer[i + j] = uint16_t(lane[j] >> 49);
-            lane[j] = lane_step.apply(lane[j]);
-        }
-    rng_state = whole.apply(rng_state);
-    rng_next = 0;
-}
+static void rng_top_up();  // keeps the draws not yet taken and makes the rest anew
 
 static inline unsigned rand15()
 {
     if (rng_next == rng_buffered)
-        rng_refill();
+        rng_top_up();
     return rng_buffer[rng_next++];
 }
 
@@ -144,15 +128,10 @@ static inline trig_pair trig_deg(int theta)
 void alusta(particle &p)
 {
     // The four draws, in this order: spread, angle, speed, koko.
-    unsigned r[4];
-    if (rng_next + 4 <= rng_buffered) {
-        for (int i = 0; i < 4; ++i)
-            r[i] = rng_buffer[rng_next + i];
-        rng_next += 4;
-    } else {
-        for (unsigned &draw : r)
-            draw = rand15();
-    }
+    if (rng_next + 4 > rng_buffered)
+        rng_top_up();
+    const uint16_t *r = rng_buffer + rng_next;
+    rng_next += 4;
     p.x = float(ax + scaled(-15, 15, r[0]));
     p.y = float(ay);
     int half = kulma / 2;
@@ -311,7 +290,8 @@ namespace baseline {
 struct pass_kernels {
     void (*step_block)(particle *, int, int, double, bool, bool, block_work &);
     void (*paint_row)(Uint32 *, const uint32_t *, const uint32_t *, const uint32_t *, int, int);
-    void (*launch_eight)(particle *, const int *);
+    void (*launch_eight)(particle *, const int *, int);
+    void (*make_draws)(uint16_t *, int);
 };
 
 static simd_level widest_level()
@@ -339,12 +319,12 @@ static pass_kernels kernels_for(simd_level level)
     switch (level) {
 #ifndef __clang__
     case simd_level::avx512:
-        return {avx512::step_block, avx512::paint_row, avx512::launch_eight};
+        return {avx512::step_block, avx512::paint_row, avx512::launch_eight, avx512::make_draws};
     case simd_level::avx2:
-        return {avx2::step_block, avx2::paint_row, avx2::launch_eight};
+        return {avx2::step_block, avx2::paint_row, avx2::launch_eight, avx2::make_draws};
 #endif
     default:
-        return {baseline::step_block, baseline::paint_row, baseline::launch_eight};
+        return {baseline::step_block, baseline::paint_row, baseline::launch_eight, baseline::make_draws};
     }
 }
 
@@ -381,16 +361,21 @@ static void draw_strays(SDL_Surface *screen, const block_work &w, int count)
                 put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
 }
 
-// Launches the listed particles again, in slot order.
+static void rng_top_up()
+{
+    const int kept = rng_buffered - rng_next;
+    memmove(rng_buffer, rng_buffer + rng_next, kept * sizeof rng_buffer[0]);
+    kernels_for(level_in_use).make_draws(rng_buffer + kept, rng_buffered - kept);
+    rng_next = 0;
+}
+
+// Launches the listed particles again, in slot order, eight at a time.
 static void launch_again(particle *p, const int *list, int listed, const pass_kernels &k)
 {
-    for (int i = 0; i < listed;) {
-        if (i + 8 <= listed && rng_next + 32 <= rng_buffered) {
-            k.launch_eight(p, list + i);
-            i += 8;
-        } else {
-            alusta(p[list[i++]]);  // also refills the draws when they run out
-        }
+    for (int i = 0; i < listed; i += 8) {
+        if (rng_next + 32 > rng_buffered)
+            rng_top_up();
+        k.launch_eight(p, list + i, std::min(8, listed - i));
     }
 }
 

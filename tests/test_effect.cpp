@@ -111,6 +111,41 @@ TEST(Rnd, SameSeedSameSequenceAndSeedsDiffer)
     EXPECT_NE(draws(1234), draws(1235));
 }
 
+// The draws are the top 15 bits of a 64-bit LCG stepped once per draw, however
+// they are taken: one by one, four at a time by alusta, or in groups by the pass.
+TEST_F(EffectTest, DrawsFollowTheGeneratorOneStepAtATime)
+{
+    uint64_t state = 77;
+    auto next = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return double(state >> 49);
+    };
+    seed_rnd(77);
+    for (int i = 0; i < 1500; ++i)  // across several refills
+        ASSERT_EQ(rnd(0, 0) * 32768, next()) << "draw " << i;
+    for (int i = 0; i < 300; ++i) {  // alusta now and then, so that refills come mid-launch
+        particle p = make_particle(0, 0, 0, 0, 0, 5);
+        alusta(p);
+        for (int k = 0; k < 4; ++k)
+            next();
+        ASSERT_EQ(rnd(0, 0) * 32768, next()) << "after launch " << i;
+    }
+    // A pass takes four draws for each particle it launches again, and those
+    // are the only particles of age 0 after it.
+    n = 50000;
+    std::vector<particle> pool(n, make_particle(500, 300, 0, 0, 250, 9));
+    SDL_Surface *screen = test_screen();
+    ASSERT_NE(screen, nullptr);
+    for (int pass = 0; pass < 3; ++pass) {
+        particle_pass(screen, pool.data(), false);
+        for (const particle &p : pool)
+            if (p.age == 0)
+                for (int k = 0; k < 4; ++k)
+                    next();
+        ASSERT_EQ(rnd(0, 0) * 32768, next()) << "after pass " << pass;
+    }
+}
+
 TEST_F(EffectTest, AlustaDrawsFourValuesInOrder)
 {
     ax = 300, ay = 200, kulma = 45;
