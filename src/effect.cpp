@@ -179,7 +179,7 @@ static inline uint32_t corner_mark(int slot, int age)
 }
 
 struct area {
-    int x0, y0, x1, y1;  // the corners marked; x1 < 0 for none
+    int x0, y0, x1, y1;  // the corners that may be marked; none if x1 < x0 or y1 < y0
 };
 
 // ---- The pass --------------------------------------------------------------
@@ -193,7 +193,8 @@ struct block_work {
     int32_t cell[block];         // its corner in the map, or the spare cell
     int32_t relaunch[block + 8];  // the particles to launch again, in slot order; 8 spare
     int listed;
-    // The corners marked so far in this pass, lane by lane.
+    // The bounds of all corners so far in this pass, lane by lane: those with
+    // no square too, which costs a little painting and saves a mask per bound.
     alignas(32) int32_t lo_x[8], lo_y[8], hi_x[8], hi_y[8];
     alignas(32) int32_t stray[8];  // nonzero: a square to draw whose corner is off the map
 };
@@ -232,10 +233,8 @@ static inline __attribute__((always_inline)) void step_one(particle &p, int firs
     if (mark)
         corner_map[w.cell[j]] = corner_mark(first + j, age);
     w.stray[0] |= age >= 1 && !marked;
-    if (marked) {
-        w.lo_x[0] = std::min(w.lo_x[0], draw_x), w.hi_x[0] = std::max(w.hi_x[0], draw_x);
-        w.lo_y[0] = std::min(w.lo_y[0], draw_y), w.hi_y[0] = std::max(w.hi_y[0], draw_y);
-    }
+    w.lo_x[0] = std::min(w.lo_x[0], draw_x), w.hi_x[0] = std::max(w.hi_x[0], draw_x);
+    w.lo_y[0] = std::min(w.lo_y[0], draw_y), w.hi_y[0] = std::max(w.hi_y[0], draw_y);
     const int new_age = int(age + double(koko));
     double vx = p.vx, vy = p.vy;
     if (bounce) {
@@ -331,7 +330,7 @@ static pass_kernels kernels_for(simd_level level)
 // Paints the marked squares and leaves the map clear for the next pass.
 static void paint_marks(SDL_Surface *screen, const area &marked, const pass_kernels &k)
 {
-    if (marked.x1 < 0)
+    if (marked.x1 < marked.x0 || marked.y1 < marked.y0)
         return;
     int to_x = std::min(marked.x1 + dot_size, screen_w), to_y = std::min(marked.y1 + dot_size, screen_h);
     for (int y = marked.y0; y < to_y; ++y) {
@@ -402,8 +401,11 @@ void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
         launch_again(p, w.relaunch, w.listed, k);
     }
     if (use_map) {
-        area marked = {*std::min_element(w.lo_x, w.lo_x + 8), *std::min_element(w.lo_y, w.lo_y + 8),
-                       *std::max_element(w.hi_x, w.hi_x + 8), *std::max_element(w.hi_y, w.hi_y + 8)};
+        // Off the map nothing is marked.
+        area marked = {std::max(*std::min_element(w.lo_x, w.lo_x + 8), 0),
+                       std::max(*std::min_element(w.lo_y, w.lo_y + 8), 0),
+                       std::min(*std::max_element(w.hi_x, w.hi_x + 8), area_w),
+                       std::min(*std::max_element(w.hi_y, w.hi_y + 8), area_h)};
         paint_marks(screen, marked, k);
     }
     if (SDL_MUSTLOCK(screen))
