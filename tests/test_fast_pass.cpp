@@ -151,3 +151,19 @@ TEST(FastPass, ParticleCountFromThousandToMillion)
                               kulma = f < 40 ? 45 : 360;
                           }});
 }
+
+// Counts that leave a few particles over after the groups of eight, with and
+// without the corner map: those go one at a time.
+TEST(FastPass, CountsOutsideTheThousands)
+{
+    const int counts[] = {20005, 1003, 33339, 20000 + 7, 999};
+    expect_same_as_plain({"odd counts", 250, [&](int f, bool &bounce, particle *pool) {
+                              if (f % 50)
+                                  return;
+                              const int wanted = counts[f / 50];
+                              for (int i = n; i < wanted; ++i)
+                                  alusta(pool[i]);
+                              n = wanted;
+                              bounce = f >= 100;
+                          }});
+}
