@@ -54,7 +54,6 @@ static constexpr uint64_t lcg_inc = 1442695040888963407ULL;
 
 struct lcg_jump {
     uint64_t mul, inc;
-    uint64_t apply(uint64_t state) const { return state * mul + inc; }
 };
 
 static constexpr lcg_jump lcg_steps(int steps)
@@ -259,6 +258,7 @@ typedef int i8 __attribute__((vector_size(32)));
 typedef double d8 __attribute__((vector_size(64)));
 typedef long long l8 __attribute__((vector_size(64)));
 typedef uint32_t u16 __attribute__((vector_size(64)));
+typedef uint32_t u8 __attribute__((vector_size(32)));
 static_assert(sizeof(particle) == 6 * sizeof(float));
 
 // step_one for whole groups of eight, and the painting and relaunching on
