@@ -189,13 +189,12 @@ static constexpr int block = 1024;
 struct block_work {
     int32_t x[block], y[block];  // where the square goes
     int32_t age[block];          // its palette index, 0 for none
-    int32_t cell[block];         // its corner in the map, or the spare cell
-    int32_t relaunch[block + 8];  // the particles to launch again, in slot order; 8 spare
+    int32_t relaunch[block + 8];  // the slots to launch again, in order; 8 spare
     int listed;
     // The bounds of all corners so far in this pass, lane by lane: those with
     // no square too, which costs a little painting and saves a mask per bound.
     alignas(32) int32_t lo_x[8], lo_y[8], hi_x[8], hi_y[8];
-    alignas(32) int32_t stray[8];  // nonzero: a square to draw whose corner is off the map
+    unsigned stray;  // nonzero: a square to draw whose corner is off the map
 };
 
 // For each set of lanes (bit k for lane k), the lanes in order, packed to the
@@ -228,10 +227,9 @@ static inline __attribute__((always_inline)) void step_one(particle &p, int firs
     w.y[j] = draw_y;
     w.age[j] = age;
     const bool marked = age >= 1 && on_map(draw_x, draw_y);
-    w.cell[j] = marked ? (draw_y + map_top) * map_w + draw_x + map_left : spare_cell;
-    if (mark)
-        corner_map[w.cell[j]] = corner_mark(first + j, age);
-    w.stray[0] |= age >= 1 && !marked;
+    if (mark && marked)
+        map_row(draw_y)[draw_x] = corner_mark(first + j, age);
+    w.stray |= age >= 1 && !marked;
     w.lo_x[0] = std::min(w.lo_x[0], draw_x), w.hi_x[0] = std::max(w.hi_x[0], draw_x);
     w.lo_y[0] = std::min(w.lo_y[0], draw_y), w.hi_y[0] = std::max(w.hi_y[0], draw_y);
     const int new_age = int(age + double(koko));
@@ -246,7 +244,7 @@ static inline __attribute__((always_inline)) void step_one(particle &p, int firs
     p.vx = float(vx);
     p.vy = float(vy + koko / pull_div);  // pull grows with koko
     p.age = new_age;
-    w.relaunch[w.listed] = j;
+    w.relaunch[w.listed] = first + j;
     w.listed += (new_age > 254) | (nx >= area_w) | (ny >= area_h) | (nx < 0) | (ny < 0);
 }
 
@@ -354,9 +352,9 @@ static void draw_squares(SDL_Surface *screen, const block_work &w, int count)
 // is drawn at once; none ever is.
 static void draw_strays(SDL_Surface *screen, const block_work &w, int count)
 {
-    if (std::any_of(w.stray, w.stray + 8, [](int32_t s) { return s != 0; }))
+    if (w.stray)
         for (int j = 0; j < count; ++j)
-            if (w.cell[j] == spare_cell && w.age[j] >= 1)
+            if (w.age[j] >= 1 && !on_map(w.x[j], w.y[j]))
                 put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
 }
 
@@ -391,14 +389,13 @@ void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
     for (int first = 0; first < n; first += block) {
         particle *p = particles + first;
         const int count = std::min(block, n - first);
-        std::fill_n(w.stray, 8, 0);
         // Drawn where it stood at the start of the pass.
         k.step_block(p, first, count, pull_div, bounce, use_map, w);
         if (use_map)
             draw_strays(screen, w, count);
         else
             draw_squares(screen, w, count);
-        launch_again(p, w.relaunch, w.listed, k);
+        launch_again(particles, w.relaunch, w.listed, k);
     }
     if (use_map) {
         // Off the map nothing is marked.
