@@ -174,7 +174,7 @@ static inline uint32_t *map_row(int y)
 
 static inline uint32_t corner_mark(int slot, int age)
 {
-    return uint32_t(slot + 1) << 8 | uint32_t(age);  // 0 stays "no square"
+    return uint32_t(slot) << 8 | uint32_t(age);  // only squares mark, so age >= 1 and 0 stays "no square"
 }
 
 struct area {
