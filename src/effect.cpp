@@ -286,6 +286,7 @@ namespace baseline {
 
 struct pass_kernels {
     void (*step_block)(particle *, int, int, double, bool, bool, block_work &);
+    void (*take_row)(uint32_t *, uint32_t *, int, int);
     void (*paint_row)(Uint32 *, const uint32_t *, const uint32_t *, const uint32_t *, int, int);
     void (*launch_eight)(particle *, const int *, int);
     void (*make_draws)(uint16_t *, int);
@@ -316,27 +317,36 @@ static pass_kernels kernels_for(simd_level level)
     switch (level) {
 #ifndef __clang__
     case simd_level::avx512:
-        return {avx512::step_block, avx512::paint_row, avx512::launch_eight, avx512::make_draws};
+        return {avx512::step_block, avx512::take_row, avx512::paint_row, avx512::launch_eight, avx512::make_draws};
     case simd_level::avx2:
-        return {avx2::step_block, avx2::paint_row, avx2::launch_eight, avx2::make_draws};
+        return {avx2::step_block, avx2::take_row, avx2::paint_row, avx2::launch_eight, avx2::make_draws};
 #endif
     default:
-        return {baseline::step_block, baseline::paint_row, baseline::launch_eight, baseline::make_draws};
+        return {baseline::step_block, baseline::take_row, baseline::paint_row, baseline::launch_eight, baseline::make_draws};
     }
 }
 
-// Paints the marked squares and leaves the map clear for the next pass.
+// Paints the marked squares and leaves the map clear for the next pass. Each
+// map row is taken once, as the highest mark over each three columns; a
+// screen row is then the highest over the last three rows taken.
 static void paint_marks(SDL_Surface *screen, const area &marked, const pass_kernels &k)
 {
     if (marked.x1 < marked.x0 || marked.y1 < marked.y0)
         return;
-    int to_x = std::min(marked.x1 + dot_size, screen_w), to_y = std::min(marked.y1 + dot_size, screen_h);
+    static uint32_t across[3][map_w];
+    const int to_x = std::min(marked.x1 + dot_size, screen_w), to_y = std::min(marked.y1 + dot_size, screen_h);
+    const int left = map_left + marked.x0, right = map_left + to_x;
+    for (auto &taken : across)
+        std::fill(taken + left, taken + right, 0u);  // the rows above the marks are clear
     for (int y = marked.y0; y < to_y; ++y) {
+        uint32_t *taken = across[y % 3] + map_left;
+        if (y <= marked.y1)
+            k.take_row(taken, map_row(y), marked.x0, to_x);
+        else
+            std::fill(taken + marked.x0, taken + to_x, 0u);
         Uint32 *out = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(screen->pixels) + y * screen->pitch);
-        k.paint_row(out, map_row(y), map_row(y - 1), map_row(y - 2), marked.x0, to_x);
+        k.paint_row(out, taken, across[(y + 2) % 3] + map_left, across[(y + 1) % 3] + map_left, marked.x0, to_x);
     }
-    for (int y = marked.y0; y <= marked.y1; ++y)
-        std::fill(map_row(y) + marked.x0, map_row(y) + marked.x1 + 1, 0u);
 }
 
 // Draws the squares of one stepped block straight onto the screen. A fresh
