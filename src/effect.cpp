@@ -322,30 +322,27 @@ static pass_kernels kernels_for(simd_level level)
         return {avx2::step_block, avx2::take_row, avx2::paint_row, avx2::launch_eight, avx2::make_draws};
 #endif
     default:
-        return {baseline::step_block, baseline::take_row, baseline::paint_row, baseline::launch_eight, baseline::make_draws};
+        return {baseline::step_block, baseline::take_row, baseline::paint_row, baseline::launch_eight,
+                baseline::make_draws};
     }
 }
 
 // Paints the marked squares and leaves the map clear for the next pass. Each
 // map row is taken once, as the highest mark over each three columns; a
-// screen row is then the highest over the last three rows taken.
+// screen row is then the highest over the last three rows taken. The two rows
+// above the marks and those below them hold no marks, so taking them gives 0.
 static void paint_marks(SDL_Surface *screen, const area &marked, const pass_kernels &k)
 {
     if (marked.x1 < marked.x0 || marked.y1 < marked.y0)
         return;
-    static uint32_t across[3][map_w];
+    static uint32_t across[3][screen_w];
     const int to_x = std::min(marked.x1 + dot_size, screen_w), to_y = std::min(marked.y1 + dot_size, screen_h);
-    const int left = map_left + marked.x0, right = map_left + to_x;
-    for (auto &taken : across)
-        std::fill(taken + left, taken + right, 0u);  // the rows above the marks are clear
-    for (int y = marked.y0; y < to_y; ++y) {
-        uint32_t *taken = across[y % 3] + map_left;
-        if (y <= marked.y1)
-            k.take_row(taken, map_row(y), marked.x0, to_x);
-        else
-            std::fill(taken + marked.x0, taken + to_x, 0u);
+    for (int y = marked.y0 - 2; y < to_y; ++y) {
+        k.take_row(across[(y + 3) % 3], map_row(y), marked.x0, to_x);
+        if (y < marked.y0)
+            continue;
         Uint32 *out = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(screen->pixels) + y * screen->pitch);
-        k.paint_row(out, taken, across[(y + 2) % 3] + map_left, across[(y + 1) % 3] + map_left, marked.x0, to_x);
+        k.paint_row(out, across[y % 3], across[(y + 2) % 3], across[(y + 1) % 3], marked.x0, to_x);
     }
 }
 
