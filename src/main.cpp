@@ -1,5 +1,6 @@
 // Laavasuihku: a fountain of glowing particles over a picture.
 #include "effect.h"
+#include "picture.h"
 #include "shell.h"
 
 #include <cstdio>
@@ -15,7 +16,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     SDL_WM_SetCaption("Laavasuihku!", nullptr);
-    SDL_Surface *background = SDL_LoadBMP("./tausta.bmp");  // may be missing: the band just stays unpainted
+    SDL_Surface *background = load_picture(SDL_RWFromFile("./tausta.bmp", "rb"));  // may be missing: the band stays unpainted
     SDL_Surface *screen = SDL_SetVideoMode(screen_w, screen_h, 32, SDL_HWSURFACE | SDL_DOUBLEBUF);
     if (!screen) {
         fprintf(stderr, "Näyttötila ei auennut: %s\n", SDL_GetError());

@@ -56,36 +56,6 @@ void read_controls(bool &quit, bool &bounce, particle *particles)
     apply_controls(SDL_GetKeyState(nullptr), buttons, mouse_x, mouse_y, quit, bounce, particles);
 }
 
-// SDL_LoadBMP takes some broken files (a bit depth of 6145, say) and makes
-// surfaces that crash the blit; those count as no picture at all.
-static bool blittable(const SDL_Surface *s)
-{
-    const SDL_PixelFormat *f = s->format;
-    if (!f || !s->pixels || s->w <= 0 || s->h <= 0)
-        return false;
-    int bits = f->BitsPerPixel;
-    if (bits != 8 && bits != 15 && bits != 16 && bits != 24 && bits != 32)
-        return false;
-    if (f->BytesPerPixel != (bits + 7) / 8 || s->pitch < s->w * f->BytesPerPixel)
-        return false;
-    return bits != 8 || (f->palette && f->palette->colors);
-}
-
-SDL_Surface *in_display_format(SDL_Surface *picture)
-{
-    if (!picture)
-        return nullptr;
-    if (!blittable(picture)) {
-        SDL_FreeSurface(picture);
-        return nullptr;
-    }
-    SDL_Surface *converted = SDL_DisplayFormat(picture);
-    if (!converted)
-        return picture;
-    SDL_FreeSurface(picture);
-    return converted;
-}
-
 void draw_frame(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce)
 {
     SDL_Rect clear_rect = {0, 0, screen_w, 513};

@@ -19,12 +19,6 @@ void apply_controls(const Uint8 *keys, Uint8 buttons, int mouse_x, int mouse_y, 
 // The controls, from SDL's current keyboard and mouse state.
 void read_controls(bool &quit, bool &bounce, particle *particles);
 
-// The picture in the display's own pixel format, so that the blit of every
-// frame is a plain copy; the pixels it puts on the screen are the same. The
-// loaded surface is freed. A surface that no blit can handle counts as no
-// picture (null); one that cannot be converted is returned as it is.
-SDL_Surface *in_display_format(SDL_Surface *picture);
-
 // Clears the sky, lays the picture in the band and runs the particle pass.
 void draw_frame(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce);
 

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@ namespace fs = std::filesystem;
 struct run_result {
     bool exited = false;  // ended by itself, not by a signal or the time limit
     int status = -1;
+    long peak_kib = 0;  // peak resident memory
     std::string out, err;
 };
 
@@ -114,8 +116,10 @@ inline run_result wait_program(running_program &program,
         if (f.fd >= 0)
             close(f.fd);
     int wstatus = 0;
-    waitpid(program.pid, &wstatus, 0);
+    rusage usage = {};
+    wait4(program.pid, &wstatus, 0, &usage);
     program.pid = -1;
+    result.peak_kib = usage.ru_maxrss;
     result.exited = WIFEXITED(wstatus);
     result.status = result.exited ? WEXITSTATUS(wstatus) : -1;
     return result;

@@ -1,5 +1,6 @@
 // Whatever lies in "./tausta.bmp", the program starts, runs and ends cleanly.
 #include "process.h"
+#include "picture.h"
 #include "shell.h"
 #include "support.h"
 
@@ -79,6 +80,12 @@ static std::vector<hostile> hostile_pictures()
         {"bitfields without masks", bmp(16, 16, 16, 3, 0, "", std::string(16 * 16 * 2, '\x20'))},
         {"top-down, taller than the int range allows, truncated",  // found by the fuzzer
          std::string("BMF\0\0\0\0\0\0\0" "6\0\0\x80(\0\0\0\x02\x01\0\0\xfe" "B\xff\xff\x01\0\x18\x07\0\0\0\0", 34)},
+        // Each claims a picture of hundreds of megabytes in a few bytes.
+        {"huge plain picture, pixels missing", bmp(16000, 16000, 32, 0, 0, "", std::string(64, '\x10'))},
+        {"huge top-down picture, pixels missing", bmp(16000, -16000, 24, 0, 0, "", std::string(64, '\x10'))},
+        {"huge RLE picture that ends at once", bmp(16000, 16000, 8, 1, 2, grey_palette(2), std::string{0, 1})},
+        {"side past any real picture", bmp(70000, 1, 1, 0, 0, "", std::string(8752, '\x10'))},
+        {"palette far past its bit depth", bmp(16, 16, 1, 0, 0x7FFFFFFF, grey_palette(2), std::string(64, '\x10'))},
         {"pixel offset past the end", [&] {
              std::string s = good.substr(0, 54 + 3000);
              s[10] = char(0xFF), s[11] = char(0xFF), s[12] = char(0xFF), s[13] = 0x7F;
@@ -87,8 +94,9 @@ static std::vector<hostile> hostile_pictures()
     };
 }
 
-// Runs a few frames (the frame shim saves frame 6 and then asks to quit).
-static void expect_runs_and_ends_cleanly(const fs::path &dir, const std::string &what)
+// Runs a few frames (the frame shim saves frame 6 and then asks to quit);
+// gives the program's peak resident memory.
+static long expect_runs_and_ends_cleanly(const fs::path &dir, const std::string &what)
 {
     run_result r = run_program(dir, {{"SDL_VIDEODRIVER", "dummy"},
                                      {"LD_PRELOAD", LAAVA_SHIM},
@@ -99,14 +107,32 @@ static void expect_runs_and_ends_cleanly(const fs::path &dir, const std::string 
     EXPECT_EQ(r.status, 0) << what;
     EXPECT_EQ(r.out, "") << what;
     EXPECT_TRUE(fs::exists(dir / "f-6.raw")) << what << ": no frames ran";
+    return r.peak_kib;
 }
 
-TEST(HostilePictures, EachOneStartsRunsAndEnds)
+// The files the fuzzer keeps as seeds, each a real picture.
+static std::vector<fs::path> real_pictures()
 {
+    std::vector<fs::path> files;
+    for (const char *name : {"mono1", "pal4", "pal8", "rgb16", "rgb24", "rgb32", "bitfields16", "topdown24", "rle4",
+                             "rle8"})
+        files.push_back(fs::path(LAAVA_CORPUS) / (std::string(name) + ".bmp"));
+    return files;
+}
+
+TEST(HostilePictures, EachOneStartsRunsAndEndsWithinTheNormalPeakMemory)
+{
+    fs::path dir = fresh_folder("hostile");
+    const long normal_peak = expect_runs_and_ends_cleanly(dir, "no picture");
+    fs::remove_all(dir);
+    // None holds more than a few hundred bytes of pixels; a run's peak varies by a few megabytes.
+    const long slack_kib = 8 * 1024;
     for (const hostile &h : hostile_pictures()) {
-        fs::path dir = fresh_folder("hostile");
+        dir = fresh_folder("hostile");
         std::ofstream(dir / "tausta.bmp", std::ios::binary) << h.bytes;
-        expect_runs_and_ends_cleanly(dir, h.name);
+        const long peak = expect_runs_and_ends_cleanly(dir, h.name);
+        EXPECT_LE(peak, normal_peak + slack_kib) << h.name << ": peak " << peak << " KiB, " << normal_peak
+                                                 << " KiB with no picture";
         fs::remove_all(dir);
     }
 }
@@ -129,7 +155,7 @@ TEST(HostilePictures, SurfacesNoBlitCanHandleCountAsNoPicture)
     ASSERT_NE(test_screen(), nullptr);
     for (const hostile &h : hostile_pictures()) {
         SDL_RWops *rw = SDL_RWFromConstMem(h.bytes.data(), int(h.bytes.size()));
-        SDL_Surface *picture = in_display_format(SDL_LoadBMP_RW(rw, 1));
+        SDL_Surface *picture = in_display_format(load_picture(rw));
         if (picture) {
             SDL_Rect band_rect = {0, 513, screen_w, 255};
             EXPECT_EQ(SDL_BlitSurface(picture, nullptr, test_screen(), &band_rect), 0) << h.name;
@@ -142,4 +168,29 @@ TEST(HostilePictures, SurfacesNoBlitCanHandleCountAsNoPicture)
     if (loaded) {
         EXPECT_EQ(in_display_format(loaded), nullptr);
     }
+}
+
+TEST(HostilePictures, RealPicturesOfEveryKindStillLoad)
+{
+    ASSERT_NE(test_screen(), nullptr);
+    auto loads = [](SDL_RWops *rw) {
+        SDL_Surface *picture = in_display_format(load_picture(rw));
+        SDL_FreeSurface(picture);
+        return picture != nullptr;
+    };
+    for (const fs::path &file : real_pictures()) {
+        SDL_Surface *by_sdl = in_display_format(SDL_LoadBMP(file.c_str()));
+        if (!by_sdl)
+            continue;  // a kind this SDL does not read
+        SDL_FreeSurface(by_sdl);
+        EXPECT_TRUE(loads(SDL_RWFromFile(file.c_str(), "rb"))) << file;
+    }
+    // Large and odd-sized: wider than the band, rows not a multiple of four bytes.
+    SDL_Surface *big = SDL_CreateRGBSurface(SDL_SWSURFACE, 4097, 1503, 24, 0xFF0000, 0xFF00, 0xFF, 0);
+    ASSERT_NE(big, nullptr);
+    fs::path dir = fresh_folder("big-picture");
+    ASSERT_EQ(SDL_SaveBMP(big, (dir / "big.bmp").c_str()), 0);
+    SDL_FreeSurface(big);
+    EXPECT_TRUE(loads(SDL_RWFromFile((dir / "big.bmp").c_str(), "rb")));
+    fs::remove_all(dir);
 }

@@ -1,4 +1,5 @@
 // The frame loop's steps around the particles: the picture and the redraw.
+#include "picture.h"
 #include "shell.h"
 #include "support.h"
 

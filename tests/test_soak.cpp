@@ -1,5 +1,6 @@
 // A long run of the frame loop's work driven by random keys and mouse, with
 // the invariants checked after every pass.
+#include "picture.h"
 #include "shell.h"
 #include "support.h"
 

@@ -1,6 +1,7 @@
 // Any bytes as the picture: loaded as the program loads "./tausta.bmp", put
 // into the band as the frame loop does, and one frame run over it.
 #include "effect.h"
+#include "picture.h"
 #include "shell.h"
 
 #include <cstdlib>
@@ -25,7 +26,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     SDL_RWops *rw = SDL_RWFromConstMem(data, int(size));
-    SDL_Surface *picture = in_display_format(SDL_LoadBMP_RW(rw, 1));
+    SDL_Surface *picture = in_display_format(load_picture(rw));
     redraw(screen, picture, pool.data(), false);
     SDL_FreeSurface(picture);
     return 0;
