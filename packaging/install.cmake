@@ -20,10 +20,35 @@ install(FILES ${CMAKE_BINARY_DIR}/tausta.bmp DESTINATION ${CMAKE_INSTALL_DATADIR
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/laavasuihku.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# Software centres show raster icons; they are rendered from the SVG where
+# rsvg-convert (librsvg2-bin) is at hand, so a build of the program alone needs it not.
+find_program(RSVG_CONVERT rsvg-convert)
+if(RSVG_CONVERT)
+  set(icons)
+  foreach(size 48 64 128 256)
+    set(png ${CMAKE_BINARY_DIR}/icons/${size}x${size}/laavasuihku.png)
+    add_custom_command(OUTPUT ${png}
+                       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/${size}x${size}
+                       COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${CMAKE_CURRENT_LIST_DIR}/laavasuihku.svg
+                       DEPENDS ${CMAKE_CURRENT_LIST_DIR}/laavasuihku.svg)
+    install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+    list(APPEND icons ${png})
+  endforeach()
+  add_custom_target(icons ALL DEPENDS ${icons})
+else()
+  message(STATUS "rsvg-convert not found: only the scalable icon is installed")
+endif()
+
+# The id a software centre knows the program by: the desktop entry and the
+# AppStream metadata are named after it.
+set(app_id io.github.laavasuihku.laavasuihku)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/laavasuihku.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo RENAME ${app_id}.metainfo.xml)
+
 # The desktop entry starts the program in the folder of its picture, wherever
 # this install puts it; so it is written at install time, when the prefix is known.
 set(desktop_in ${CMAKE_CURRENT_LIST_DIR}/laavasuihku.desktop.in)
-set(desktop_out ${CMAKE_BINARY_DIR}/packaging/laavasuihku.desktop)
+set(desktop_out ${CMAKE_BINARY_DIR}/packaging/${app_id}.desktop)
 install(CODE "
   set(LAAVA_PICTURE_DIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/laavasuihku\")
   configure_file(\"${desktop_in}\" \"${desktop_out}\" @ONLY)
