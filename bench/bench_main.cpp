@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 static SDL_Surface *screen;
@@ -114,12 +115,39 @@ static void BM_PoolSweep(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * int64_t(data.size() * sizeof(float)));
 }
 
-BENCHMARK(BM_ParticlePass)->Arg(1000)->Arg(100000)->Arg(999000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_PlainPass)->Arg(1000)->Arg(100000)->Arg(999000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ParticlePass)->Arg(1000)->Arg(20000)->Arg(100000)->Arg(999000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainPass)->Arg(1000)->Arg(20000)->Arg(100000)->Arg(999000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Frame)->Arg(1000)->Arg(999000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainFrame)->Arg(1000)->Arg(999000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PoolSweep)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Flip)->Unit(benchmark::kMicrosecond);
+
+// A benchmark run at one vector level, the level in use put back afterwards.
+static void at_level(simd_level level, void (*bench)(benchmark::State &), benchmark::State &state)
+{
+    const simd_level before = use_simd_level(simd_level::avx512);
+    use_simd_level(level);
+    bench(state);
+    use_simd_level(before);
+}
+
+// The pass and the frame once for each level this processor has, named after it.
+static void register_levels()
+{
+    const simd_level widest = use_simd_level(simd_level::avx512);
+    for (simd_level level : {simd_level::baseline, simd_level::sse, simd_level::avx2, simd_level::avx512}) {
+        if (use_simd_level(level) != level)
+            continue;
+        const std::string name = simd_level_name(level);
+        benchmark::RegisterBenchmark(("BM_ParticlePass_" + name).c_str(),
+                                     [level](benchmark::State &s) { at_level(level, BM_ParticlePass, s); })
+            ->Arg(1000)->Arg(20000)->Arg(100000)->Arg(999000)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("BM_Frame_" + name).c_str(),
+                                     [level](benchmark::State &s) { at_level(level, BM_Frame, s); })
+            ->Arg(999000)->Unit(benchmark::kMicrosecond);
+    }
+    use_simd_level(widest);
+}
 
 int main(int argc, char **argv)
 {
@@ -133,6 +161,7 @@ int main(int argc, char **argv)
         return 1;
     SDL_FillRect(picture, nullptr, 0x402010);
     background = in_display_format(SDL_ConvertSurface(picture, picture->format, SDL_SWSURFACE));
+    register_levels();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -73,14 +73,14 @@ static void expect_same_as_plain(const scene &s)
     std::vector<particle> plain_pool(pool_size);
     std::vector<uint64_t> plain = run_scene(s, true, plain_pool);
     const simd_level widest = use_simd_level(simd_level::avx512);
-    for (simd_level level : {simd_level::baseline, simd_level::avx2, simd_level::avx512}) {
+    for (simd_level level : {simd_level::baseline, simd_level::sse, simd_level::avx2, simd_level::avx512}) {
         if (use_simd_level(level) != level)
             continue;
         std::vector<particle> fast_pool(pool_size);
         std::vector<uint64_t> fast = run_scene(s, false, fast_pool);
         ASSERT_EQ(fast.size(), plain.size());
         for (size_t f = 0; f < fast.size(); ++f)
-            ASSERT_EQ(fast[f], plain[f]) << s.name << ", level " << int(level) << ": first difference after frame " << f;
+            ASSERT_EQ(fast[f], plain[f]) << s.name << ", level " << simd_level_name(level) << ": first difference after frame " << f;
         EXPECT_EQ(memcmp(fast_pool.data(), plain_pool.data(), pool_size * sizeof(particle)), 0);
     }
     use_simd_level(widest);

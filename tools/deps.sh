@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev
           xvfb xdotool x11-utils imagemagick libx11-dev
           valgrind clang libclang-rt-dev
-          dpkg-dev lintian desktop-file-utils man-db appstream librsvg2-bin file)
+          dpkg-dev lintian desktop-file-utils man-db appstream librsvg2-bin file libhwy-dev)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 

@@ -1,0 +1,116 @@
+// The particle pass: blocks of particles stepped on vectors, squares marked
+// in the corner map and painted once, relaunches listed and made in groups.
+#include "launch.h"
+#include "pass.h"
+
+#include <cstring>
+
+uint32_t corner_map[map_w * map_h + 1];
+
+// ---- Levels ----------------------------------------------------------------
+
+static simd_level level_in_use = widest_level();
+
+simd_level use_simd_level(simd_level wanted)
+{
+    level_in_use = std::min(wanted, widest_level());
+    return level_in_use;
+}
+
+void rng_top_up()
+{
+    const int kept = rng_buffered - rng_next;
+    memmove(rng_buffer, rng_buffer + rng_next, kept * sizeof rng_buffer[0]);
+    kernels_at(level_in_use).make_draws(rng_buffer + kept, rng_buffered - kept);
+    rng_next = 0;
+}
+
+// ---- Drawing ---------------------------------------------------------------
+
+// The 3 x 3 square of a particle, clipped to the surface like a fill would be.
+static void put_square(SDL_Surface *screen, int x, int y, Uint32 colour)
+{
+    int x0 = x < 0 ? 0 : x, x1 = x + dot_size > screen->w ? screen->w : x + dot_size;
+    int y0 = y < 0 ? 0 : y, y1 = y + dot_size > screen->h ? screen->h : y + dot_size;
+    for (int row = y0; row < y1; ++row) {
+        Uint32 *line = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(screen->pixels) + row * screen->pitch);
+        for (int col = x0; col < x1; ++col)
+            line[col] = colour;
+    }
+}
+
+struct area {
+    int x0, y0, x1, y1;  // the corners that may be marked; none if x1 < x0 or y1 < y0
+};
+
+// Paints the marked squares and leaves the map clear for the next pass. Each
+// map row is taken once, as the highest mark over each three columns; a
+// screen row is then the highest over the last three rows taken. The two rows
+// above the marks and those below them hold no marks, so taking them gives 0.
+static void paint_marks(SDL_Surface *screen, const area &marked, const pass_kernels &k)
+{
+    if (marked.x1 < marked.x0 || marked.y1 < marked.y0)
+        return;
+    static uint32_t across[3][screen_w];
+    const int to_x = std::min(marked.x1 + dot_size, screen_w), to_y = std::min(marked.y1 + dot_size, screen_h);
+    for (int y = marked.y0 - 2; y < to_y; ++y) {
+        k.take_row(across[(y + 3) % 3], map_row(y), marked.x0, to_x);
+        if (y < marked.y0)
+            continue;
+        Uint32 *out = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(screen->pixels) + y * screen->pitch);
+        k.paint_row(out, across[y % 3], across[(y + 2) % 3], across[(y + 1) % 3], marked.x0, to_x);
+    }
+}
+
+// Draws the squares of one stepped block straight onto the screen. A fresh
+// launch has age 0 and no square.
+static void draw_squares(SDL_Surface *screen, const block_work &w, int count)
+{
+    for (int j = 0; j < count; ++j)
+        if (w.age[j] >= 1)
+            put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
+}
+
+// With the squares marked in the map, a square whose corner is off the map
+// is drawn at once; none ever is.
+static void draw_strays(SDL_Surface *screen, const block_work &w, int count)
+{
+    if (w.stray)
+        for (int j = 0; j < count; ++j)
+            if (w.age[j] >= 1 && !on_map(w.x[j], w.y[j]))
+                put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
+}
+
+// ---- The pass --------------------------------------------------------------
+
+void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
+{
+    if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) < 0)
+        return;
+    const pass_kernels k = kernels_at(level_in_use);
+    const double pull_div = painovoima;
+    const bool use_map = n >= map_threshold;
+    static block_work w;
+    std::fill_n(w.lo_x, max_lanes, screen_w), std::fill_n(w.lo_y, max_lanes, screen_h);
+    std::fill_n(w.hi_x, max_lanes, -1), std::fill_n(w.hi_y, max_lanes, -1);
+    for (int first = 0; first < n; first += block) {
+        const int count = std::min(block, n - first);
+        // Drawn where it stood at the start of the pass.
+        k.step_block(particles + first, first, count, pull_div, bounce, use_map, w);
+        if (use_map)
+            draw_strays(screen, w, count);
+        else
+            draw_squares(screen, w, count);
+        k.launch_listed(particles, w.relaunch, w.listed);
+    }
+    if (use_map) {
+        // Off the map nothing is marked.
+        area marked = {std::max(*std::min_element(w.lo_x, w.lo_x + max_lanes), 0),
+                       std::max(*std::min_element(w.lo_y, w.lo_y + max_lanes), 0),
+                       std::min(*std::max_element(w.hi_x, w.hi_x + max_lanes), area_w),
+                       std::min(*std::max_element(w.hi_y, w.hi_y + max_lanes), area_h)};
+        paint_marks(screen, marked, k);
+    }
+    if (SDL_MUSTLOCK(screen))
+        SDL_UnlockSurface(screen);
+}

@@ -1,0 +1,108 @@
+// The machinery of the fast particle pass, shared by the pass itself
+// (pass.cpp) and its vector kernels (pass_kernels.cpp): blocks, the corner
+// map and the relaunch list.
+#pragma once
+
+#include "effect.h"
+
+#include <algorithm>
+#include <cstdint>
+
+// ---- The corner map --------------------------------------------------------
+
+// With many particles most squares land on others, so instead of painting
+// nine pixels for each, a pass marks each square's corner in a map with its
+// slot and age, and then paints every pixel once with the colour of the
+// highest slot whose square covers it: the square drawn last.
+constexpr int map_threshold = 20000;
+constexpr int map_left = 8, map_top = 2;  // zero margins for the look back
+constexpr int map_w = screen_w + 2 * map_left, map_h = screen_h + 2 * map_top;
+extern uint32_t corner_map[map_w * map_h + 1];  // and a spare cell, where lanes with no mark write
+
+inline uint32_t *map_row(int y)
+{
+    return corner_map + (y + map_top) * map_w + map_left;
+}
+
+// The spare cell, counted from map_row(0) as the marks' cells are.
+constexpr int spare_cell = map_w * map_h - (map_top * map_w + map_left);
+
+inline uint32_t corner_mark(int slot, int age)
+{
+    return uint32_t(slot) << 8 | uint32_t(age);  // only squares mark, so age >= 1 and 0 stays "no square"
+}
+
+inline bool on_map(int x, int y)
+{
+    return unsigned(x) <= unsigned(area_w) && unsigned(y) <= unsigned(area_h);
+}
+
+// ---- Blocks ----------------------------------------------------------------
+
+constexpr int block = 1024;
+constexpr int max_lanes = 16;  // floats in the widest vector
+
+// What the step of one block leaves for its drawing and relaunching.
+struct block_work {
+    int32_t x[block], y[block];  // where the square goes
+    int32_t age[block];          // its palette index, 0 for none
+    int32_t relaunch[block + max_lanes];  // the slots to launch again, in order; room for a vector past the end
+    int listed;
+    // The bounds of all corners so far in this pass, lane by lane: those with
+    // no square too, which costs a little painting and saves a mask per bound.
+    alignas(64) int32_t lo_x[max_lanes], lo_y[max_lanes], hi_x[max_lanes], hi_y[max_lanes];
+    bool stray;  // a square to draw whose corner is off the map
+};
+
+// Draw position, ageing, bounce, move and pull for one particle, and with
+// mark its corner marked in the map. All sums in double, rounded to float
+// where they are stored; edge tests on the sums.
+template <bool bounce, bool mark>
+inline void step_one(particle &p, int first, double pull_div, block_work &w, int j)
+{
+    const float x = p.x, y = p.y, koko = p.koko;
+    const int age = p.age;
+    const int draw_x = int(x), draw_y = int(y);
+    w.x[j] = draw_x;
+    w.y[j] = draw_y;
+    w.age[j] = age;
+    const bool marked = age >= 1 && on_map(draw_x, draw_y);
+    if (mark && marked)
+        map_row(draw_y)[draw_x] = corner_mark(first + j, age);
+    w.stray |= age >= 1 && !marked;
+    w.lo_x[0] = std::min(w.lo_x[0], draw_x), w.hi_x[0] = std::max(w.hi_x[0], draw_x);
+    w.lo_y[0] = std::min(w.lo_y[0], draw_y), w.hi_y[0] = std::max(w.hi_y[0], draw_y);
+    const int new_age = int(age + double(koko));
+    double vx = p.vx, vy = p.vy;
+    if (bounce) {
+        vx = (x + vx < 0 || x + vx >= area_w) ? -vx : vx;
+        vy = (y + vy < 0 || y + vy >= area_h) ? -vy : vy;
+    }
+    const double nx = x + vx, ny = y + vy;
+    p.x = float(nx);
+    p.y = float(ny);
+    p.vx = float(vx);
+    p.vy = float(vy + koko / pull_div);  // pull grows with koko
+    p.age = new_age;
+    w.relaunch[w.listed] = first + j;
+    w.listed += (new_age > 254) | (nx >= area_w) | (ny >= area_h) | (nx < 0) | (ny < 0);
+}
+
+// ---- Kernels ---------------------------------------------------------------
+
+// The pass's vector parts, built once for each level.
+struct pass_kernels {
+    // Steps particles first .. first + count - 1 (at p), marking their corners if mark.
+    void (*step_block)(particle *p, int first, int count, double pull_div, bool bounce, bool mark, block_work &w);
+    // The highest of the three marks at and left of each cell of a map row, which is left clear.
+    void (*take_row)(uint32_t *across, uint32_t *row, int from, int to);
+    // One screen row from the last three rows taken.
+    void (*paint_row)(Uint32 *out, const uint32_t *a0, const uint32_t *a1, const uint32_t *a2, int from, int to);
+    // alusta for the listed slots, in order, from the buffered draws.
+    void (*launch_listed)(particle *particles, const int32_t *slots, int count);
+    // count draws from the generator into out, which has room for a whole round past count.
+    void (*make_draws)(uint16_t *out, int count);
+};
+
+pass_kernels kernels_at(simd_level level);
+simd_level widest_level();

@@ -1,0 +1,552 @@
+// The vector kernels of the particle pass, written once on Highway's portable
+// vectors and built by it for each instruction set it targets: as many
+// particles at a time as the target has float lanes (4 on SSE4 and NEON, 8 on
+// AVX2, 16 on AVX-512), their sums in double lanes, half a vector at a time.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "pass_kernels.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include "launch.h"
+#include "pass.h"
+
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <string>
+
+HWY_BEFORE_NAMESPACE();
+namespace laava {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// count draws from the generator into out, eight lanes at a time, on the
+// compiler's own vectors (64-bit multiplies, which Highway lacks on some targets).
+static void make_draws(uint16_t *out, int count)
+{
+    typedef uint64_t q8 __attribute__((vector_size(64)));
+    typedef uint16_t h8 __attribute__((vector_size(16)));
+    static constexpr lcg_jump round = lcg_steps(rng_lanes);
+    if (count <= 0)
+        return;
+    q8 lane, last;
+    uint64_t state = rng_state;
+    for (int j = 0; j < rng_lanes; ++j)
+        lane[j] = state = state * lcg_mul + lcg_inc;
+    last = lane;
+    for (int i = 0; i < count; i += rng_lanes) {
+        const h8 draws = __builtin_convertvector(lane >> 49, h8);
+        memcpy(out + i, &draws, sizeof draws);
+        last = lane;
+        lane = lane * round.mul + round.inc;
+    }
+    rng_state = last[(count - 1) % rng_lanes];  // the state that made the last draw kept
+}
+
+template <bool bounce, bool mark>
+static void step_all_one_by_one(particle *p, int first, int count, double pull_div, block_work &w)
+{
+    w.listed = 0;
+    w.stray = false;
+    for (int j = 0; j < count; ++j)
+        step_one<bounce, mark>(p[j], first, pull_div, w, j);
+}
+
+#if HWY_TARGET == HWY_SCALAR
+// One lane: the particles one at a time.
+
+static void step_block(particle *p, int first, int count, double pull_div, bool bounce, bool mark, block_work &w)
+{
+    if (bounce)
+        mark ? step_all_one_by_one<true, true>(p, first, count, pull_div, w)
+             : step_all_one_by_one<true, false>(p, first, count, pull_div, w);
+    else
+        mark ? step_all_one_by_one<false, true>(p, first, count, pull_div, w)
+             : step_all_one_by_one<false, false>(p, first, count, pull_div, w);
+}
+
+static void take_row(uint32_t *across, uint32_t *row, int from, int to)
+{
+    for (int x = from; x < to; ++x)
+        across[x] = std::max({row[x], row[x - 1], row[x - 2]});
+    std::fill(row + from, row + to, 0u);
+}
+
+static void paint_row(Uint32 *out, const uint32_t *a0, const uint32_t *a1, const uint32_t *a2, int from, int to)
+{
+    for (int x = from; x < to; ++x)
+        if (uint32_t v = std::max({a0[x], a1[x], a2[x]}))
+            out[x] = palette[v & 255];
+}
+
+static void launch_listed(particle *particles, const int32_t *slots, int count)
+{
+    for (int i = 0; i < count; ++i)
+        launch_from(particles[slots[i]], take_draws(4));
+}
+
+#else
+// A vector of floats, a record's field for as many particles, and the same
+// particles' sums as two vectors of doubles, a half each.
+using DF = hn::ScalableTag<float>;
+using DI = hn::RebindToSigned<DF>;
+using DU = hn::RebindToUnsigned<DF>;
+using DQ = hn::Repartition<uint64_t, DF>;
+using DH = hn::Half<DF>;
+using DIH = hn::Half<DI>;
+using DD = hn::Rebind<double, DH>;
+using VF = hn::Vec<DF>;
+using VI = hn::Vec<DI>;
+using VD = hn::Vec<DD>;
+using MD = hn::Mask<DD>;
+using MI = hn::Mask<DI>;
+static_assert(sizeof(particle) == 6 * sizeof(float));
+
+// ---- Records and fields ----
+
+// Four records are six 16-byte chunks. Each 128-bit block of a vector holds
+// a chunk of four records in turn, so that a vector's lanes follow the records.
+template <class D>
+HWY_INLINE hn::Vec<D> load_blocks(D d, const float *chunk)
+{
+    if constexpr (hn::MaxLanes(D()) <= 4) {
+        return hn::LoadU(d, chunk);
+    } else {
+        const hn::Half<D> half;
+        return hn::Combine(d, load_blocks(half, chunk + 24 * (hn::MaxLanes(D()) / 8)), load_blocks(half, chunk));
+    }
+}
+
+template <class D>
+HWY_INLINE void store_blocks(D d, hn::Vec<D> v, float *chunk)
+{
+    if constexpr (hn::MaxLanes(D()) <= 4) {
+        hn::StoreU(v, d, chunk);
+    } else {
+        const hn::Half<D> half;
+        store_blocks(half, hn::LowerHalf(half, v), chunk);
+        store_blocks(half, hn::UpperHalf(half, v), chunk + 24 * (hn::MaxLanes(D()) / 8));
+    }
+}
+
+// In each block, from pairs [a0 b0 a1 b1] and [a2 b2 a3 b3], [a0 a1 a2 a3] and [b0 b1 b2 b3].
+HWY_INLINE void unpair(VF p01, VF p23, VF &a, VF &b)
+{
+    const DF df;
+    const VF u = hn::InterleaveLower(p01, p23), w = hn::InterleaveUpper(df, p01, p23);  // a0 a2 b0 b2, a1 a3 b1 b3
+    a = hn::InterleaveLower(u, w);
+    b = hn::InterleaveUpper(df, u, w);
+}
+
+struct fields {
+    VF x, y, vx, vy, koko;
+    VI age;
+};
+
+// The fields of Lanes(DF) records, in record order.
+HWY_INLINE fields load_records(const particle *p)
+{
+    const DF df;
+    const DQ dq;
+    const float *f = reinterpret_cast<const float *>(p);
+    const auto c0 = hn::BitCast(dq, load_blocks(df, f)), c1 = hn::BitCast(dq, load_blocks(df, f + 4)),
+               c2 = hn::BitCast(dq, load_blocks(df, f + 8)), c3 = hn::BitCast(dq, load_blocks(df, f + 12)),
+               c4 = hn::BitCast(dq, load_blocks(df, f + 16)), c5 = hn::BitCast(dq, load_blocks(df, f + 20));
+    // Chunks: [x0 y0 vx0 vy0] [a0 k0 x1 y1] [vx1 vy1 a1 k1], the same for records 2 and 3.
+    const VF xy01 = hn::BitCast(df, hn::OddEven(c1, c0)), xy23 = hn::BitCast(df, hn::OddEven(c4, c3));
+    const VF v01 = hn::BitCast(df, hn::CombineShiftRightBytes<8>(dq, c2, c0));
+    const VF v23 = hn::BitCast(df, hn::CombineShiftRightBytes<8>(dq, c5, c3));
+    const VF ak01 = hn::BitCast(df, hn::OddEven(c2, c1)), ak23 = hn::BitCast(df, hn::OddEven(c5, c4));
+    fields r;
+    VF age;
+    unpair(xy01, xy23, r.x, r.y);
+    unpair(v01, v23, r.vx, r.vy);
+    unpair(ak01, ak23, age, r.koko);
+    r.age = hn::BitCast(DI(), age);
+    return r;
+}
+
+HWY_INLINE void store_records(const fields &r, particle *p)
+{
+    const DF df;
+    const DQ dq;
+    const VF age = hn::BitCast(df, r.age);
+    const auto xy01 = hn::BitCast(dq, hn::InterleaveLower(r.x, r.y)), xy23 = hn::BitCast(dq, hn::InterleaveUpper(df, r.x, r.y));
+    const auto v01 = hn::BitCast(dq, hn::InterleaveLower(r.vx, r.vy)), v23 = hn::BitCast(dq, hn::InterleaveUpper(df, r.vx, r.vy));
+    const auto ak01 = hn::BitCast(dq, hn::InterleaveLower(age, r.koko)), ak23 = hn::BitCast(dq, hn::InterleaveUpper(df, age, r.koko));
+    float *f = reinterpret_cast<float *>(p);
+    store_blocks(df, hn::BitCast(df, hn::InterleaveLower(xy01, v01)), f);
+    store_blocks(df, hn::BitCast(df, hn::OddEven(xy01, ak01)), f + 4);
+    store_blocks(df, hn::BitCast(df, hn::InterleaveUpper(dq, v01, ak01)), f + 8);
+    store_blocks(df, hn::BitCast(df, hn::InterleaveLower(xy23, v23)), f + 12);
+    store_blocks(df, hn::BitCast(df, hn::OddEven(xy23, ak23)), f + 16);
+    store_blocks(df, hn::BitCast(df, hn::InterleaveUpper(dq, v23, ak23)), f + 20);
+}
+
+// ---- Halves in double ----
+
+HWY_INLINE VD lower(VF v)
+{
+    return hn::PromoteTo(DD(), hn::LowerHalf(DH(), v));
+}
+
+HWY_INLINE VD upper(VF v)
+{
+    return hn::PromoteTo(DD(), hn::UpperHalf(DH(), v));
+}
+
+HWY_INLINE VD lower(VI v)
+{
+    return hn::PromoteTo(DD(), hn::LowerHalf(DIH(), v));
+}
+
+HWY_INLINE VD upper(VI v)
+{
+    return hn::PromoteTo(DD(), hn::UpperHalf(DIH(), v));
+}
+
+HWY_INLINE VF to_floats(VD lo, VD hi)
+{
+    return hn::Combine(DF(), hn::DemoteTo(DH(), hi), hn::DemoteTo(DH(), lo));
+}
+
+HWY_INLINE VI to_ints(VD lo, VD hi)  // truncated
+{
+    return hn::Combine(DI(), hn::DemoteTo(DIH(), hi), hn::DemoteTo(DIH(), lo));
+}
+
+HWY_INLINE MI join(MD lo, MD hi)
+{
+    const DI di;
+    const VI l = hn::BitCast(di, hn::VecFromMask(DD(), lo)), h = hn::BitCast(di, hn::VecFromMask(DD(), hi));
+    return hn::MaskFromVec(hn::ConcatEven(di, h, l));
+}
+
+// Reversed where the move would leave the area.
+HWY_INLINE VD bounced(VD pos, VD v, double edge)
+{
+    const DD dd;
+    const VD to = pos + v;
+    return hn::IfThenElse(hn::Or(hn::Lt(to, hn::Zero(dd)), hn::Ge(to, hn::Set(dd, edge))), hn::Neg(v), v);
+}
+
+HWY_INLINE MD outside(VD pos, double edge)
+{
+    const DD dd;
+    return hn::Or(hn::Ge(pos, hn::Set(dd, edge)), hn::Lt(pos, hn::Zero(dd)));
+}
+
+// For each set of four lanes (bit k for lane k), the lanes in order, packed
+// to the front, a byte each.
+static constexpr std::array<uint32_t, 16> packed_lanes = [] {
+    std::array<uint32_t, 16> t{};
+    for (unsigned bits = 0; bits < 16; ++bits)
+        for (unsigned lane = 0, at = 0; lane < 4; ++lane)
+            if (bits >> lane & 1)
+                t[bits] |= lane << (8 * at++);
+    return t;
+}();
+
+// Appends the slots of the lanes in the mask to the list, in order; the list
+// has room for a whole vector past its end. (Highway's CompressStore would
+// copy its kilobyte of a table onto the stack on every call with GCC.)
+HWY_INLINE void list_lanes(MI which, VI slots, int32_t *list, int &listed)
+{
+    const DI di;
+    const hn::Full128<int32_t> d4;
+    const hn::Rebind<uint8_t, decltype(d4)> d4_bytes;
+    alignas(8) uint8_t bits[8] = {};
+    hn::StoreMaskBits(di, which, bits);
+    alignas(64) int32_t slot[max_lanes];
+    hn::Store(slots, di, slot);
+    for (size_t quad = 0; quad < hn::Lanes(di); quad += 4) {
+        const unsigned nibble = bits[quad / 8] >> (quad % 8) & 15;
+        const uint32_t packed = packed_lanes[nibble];
+        const auto lanes = hn::PromoteTo(d4, hn::LoadU(d4_bytes, reinterpret_cast<const uint8_t *>(&packed)));
+        hn::StoreU(hn::Add(lanes, hn::Set(d4, slot[quad])), d4, list + listed);
+        listed += __builtin_popcount(nibble);
+    }
+}
+
+// What the step carries from group to group over a block.
+struct lanes_state {
+    VI lo_x, lo_y, hi_x, hi_y;
+    MI stray;
+    VI slot;  // each lane's slot
+};
+
+// step_one for Lanes(DF) particles.
+template <bool bounce, bool mark>
+HWY_INLINE void step_group(particle *p, const VD pull_div, block_work &w, int j, lanes_state &s, int &listed)
+{
+    const DF df;
+    const DI di;
+    const size_t lanes = hn::Lanes(df);
+    // The pool streams from memory: ask for the next block's records early.
+    for (size_t line = 0; line < lanes * sizeof(particle); line += 64)
+        __builtin_prefetch(reinterpret_cast<const char *>(p + block) + line, 1, 0);
+    fields r = load_records(p);
+
+    const VI draw_x = hn::ConvertTo(di, r.x), draw_y = hn::ConvertTo(di, r.y);
+    hn::StoreU(draw_x, di, w.x + j);
+    hn::StoreU(draw_y, di, w.y + j);
+    hn::StoreU(r.age, di, w.age + j);
+    const MI drawn = hn::Gt(r.age, hn::Zero(di));
+    const MI on_x = hn::And(hn::Gt(draw_x, hn::Set(di, -1)), hn::Lt(draw_x, hn::Set(di, area_w + 1)));
+    const MI on_y = hn::And(hn::Gt(draw_y, hn::Set(di, -1)), hn::Lt(draw_y, hn::Set(di, area_h + 1)));
+    const MI marked = hn::And(drawn, hn::And(on_x, on_y));
+    s.stray = hn::Or(s.stray, hn::AndNot(marked, drawn));
+    if (mark) {
+        // Marked here rather than in a loop of their own, so that the stores
+        // that miss the cache overlap the arithmetic; lanes in order, so the
+        // higher slot wins a shared cell.
+        const VI cell = hn::ShiftLeft<10>(draw_y) + hn::ShiftLeft<4>(draw_y) + draw_x;  // map_w is 1040
+        static_assert(map_w == 1040);
+        const VI cells = hn::IfThenElse(marked, cell, hn::Set(di, spare_cell));
+        const VI marks = hn::Or(hn::ShiftLeft<8>(s.slot), r.age);
+#if HWY_TARGET <= HWY_AVX3 && HWY_ARCH_X86
+        hn::ScatterIndex(marks, di, reinterpret_cast<int32_t *>(map_row(0)), cells);
+#else
+        alignas(64) int32_t at[max_lanes], what[max_lanes];
+        hn::Store(cells, di, at);
+        hn::Store(marks, di, what);
+        uint32_t *const row0 = map_row(0);
+        for (size_t i = 0; i < lanes; ++i)
+            row0[at[i]] = uint32_t(what[i]);
+#endif
+    }
+    s.lo_x = hn::Min(s.lo_x, draw_x), s.hi_x = hn::Max(s.hi_x, draw_x);
+    s.lo_y = hn::Min(s.lo_y, draw_y), s.hi_y = hn::Max(s.hi_y, draw_y);
+
+    const VD k0 = lower(r.koko), k1 = upper(r.koko);
+    const VI new_age = to_ints(lower(r.age) + k0, upper(r.age) + k1);
+    const VD x0 = lower(r.x), x1 = upper(r.x), y0 = lower(r.y), y1 = upper(r.y);
+    VD vx0 = lower(r.vx), vx1 = upper(r.vx), vy0 = lower(r.vy), vy1 = upper(r.vy);
+    if (bounce) {
+        vx0 = bounced(x0, vx0, area_w), vx1 = bounced(x1, vx1, area_w);
+        vy0 = bounced(y0, vy0, area_h), vy1 = bounced(y1, vy1, area_h);
+    }
+    const VD nx0 = x0 + vx0, nx1 = x1 + vx1, ny0 = y0 + vy0, ny1 = y1 + vy1;
+    const MD off0 = hn::Or(outside(nx0, area_w), outside(ny0, area_h));
+    const MD off1 = hn::Or(outside(nx1, area_w), outside(ny1, area_h));
+    const MI again = hn::Or(join(off0, off1), hn::Gt(new_age, hn::Set(di, 254)));
+    list_lanes(again, s.slot, w.relaunch, listed);
+    s.slot = s.slot + hn::Set(di, int32_t(lanes));
+
+    r.x = to_floats(nx0, nx1);
+    r.y = to_floats(ny0, ny1);
+    r.vx = to_floats(vx0, vx1);
+    r.vy = to_floats(vy0 + k0 / pull_div, vy1 + k1 / pull_div);  // pull grows with koko
+    r.age = new_age;
+    store_records(r, p);
+}
+
+template <bool bounce, bool mark>
+static void step_block_body(particle *p, int first, int count, double pull_div, block_work &w)
+{
+    const DI di;
+    const int lanes = int(hn::Lanes(di));
+    lanes_state s = {hn::LoadU(di, w.lo_x), hn::LoadU(di, w.lo_y), hn::LoadU(di, w.hi_x), hn::LoadU(di, w.hi_y),
+                     hn::FirstN(di, 0), hn::Iota(di, first)};
+    const VD pull = hn::Set(DD(), pull_div);
+    int listed = 0, j = 0;
+    for (; j + lanes <= count; j += lanes)
+        step_group<bounce, mark>(p + j, pull, w, j, s, listed);
+    w.listed = listed;
+    w.stray = !hn::AllFalse(di, s.stray);
+    hn::StoreU(s.lo_x, di, w.lo_x), hn::StoreU(s.lo_y, di, w.lo_y);
+    hn::StoreU(s.hi_x, di, w.hi_x), hn::StoreU(s.hi_y, di, w.hi_y);
+    for (; j < count; ++j)
+        step_one<bounce, mark>(p[j], first, pull_div, w, j);
+}
+
+static void step_block(particle *p, int first, int count, double pull_div, bool bounce, bool mark, block_work &w)
+{
+    if (bounce)
+        mark ? step_block_body<true, true>(p, first, count, pull_div, w)
+             : step_block_body<true, false>(p, first, count, pull_div, w);
+    else
+        mark ? step_block_body<false, true>(p, first, count, pull_div, w)
+             : step_block_body<false, false>(p, first, count, pull_div, w);
+}
+
+// ---- Painting ----
+
+static void take_row(uint32_t *across, uint32_t *row, int from, int to)
+{
+    const DU du;
+    const int lanes = int(hn::Lanes(du));
+    int x = from;
+    for (; x + lanes <= to; x += lanes) {
+        const auto here = hn::LoadU(du, row + x), left = hn::LoadU(du, row + x - 1), two = hn::LoadU(du, row + x - 2);
+        hn::StoreU(hn::Max(here, hn::Max(left, two)), du, across + x);
+    }
+    for (; x < to; ++x)
+        across[x] = std::max({row[x], row[x - 1], row[x - 2]});
+    std::fill(row + from, row + to, 0u);
+}
+
+// Each pixel takes the colour of the highest mark among the nine corners
+// whose squares cover it; pixels with none keep theirs.
+static void paint_row(Uint32 *out, const uint32_t *a0, const uint32_t *a1, const uint32_t *a2, int from, int to)
+{
+    const DU du;
+    const DI di;
+    const int lanes = int(hn::Lanes(du));
+    int x = from;
+    for (; x + lanes <= to; x += lanes) {
+        const auto v = hn::Max(hn::LoadU(du, a0 + x), hn::Max(hn::LoadU(du, a1 + x), hn::LoadU(du, a2 + x)));
+        const auto covered = hn::Ne(v, hn::Zero(du));
+        if (hn::AllFalse(du, covered))
+            continue;
+        const VI ages = hn::BitCast(di, hn::And(v, hn::Set(du, 255u)));
+        const auto colours = hn::GatherIndex(du, palette.data(), ages);
+        hn::BlendedStore(colours, covered, du, out + x);
+    }
+    for (; x < to; ++x)
+        if (uint32_t v = std::max({a0[x], a1[x], a2[x]}))
+            out[x] = palette[v & 255];
+}
+
+// ---- Launching ----
+
+// scaled for half a vector of draws. The span is scaled by 2^-15 first:
+// exact, and the same product after rounding as scaling the rounded product.
+HWY_INLINE VD scaled(int a, int b, VD draws)
+{
+    const DD dd;
+    return hn::Set(dd, double(a)) + hn::Set(dd, double(int64_t(b) - a + 1) * draw_scale) * draws;
+}
+
+// alusta for up to Lanes(DF) particles at once, from the next draws: the same
+// four draws per particle in the same order and the same sums, so the
+// records come out as that many calls of alusta would leave them.
+static void launch_group(particle *particles, const int32_t *slots, int count)
+{
+    const DF df;
+    const DI di;
+    const DD dd;
+    const uint16_t *r = take_draws(4 * count);
+    alignas(64) int32_t draw[4][max_lanes] = {};
+    for (int i = 0; i < count; ++i)
+        for (int k = 0; k < 4; ++k)
+            draw[k][i] = r[4 * i + k];
+    const VI spread = hn::Load(di, draw[0]), angle = hn::Load(di, draw[1]), speed = hn::Load(di, draw[2]),
+             size = hn::Load(di, draw[3]);
+    const int half = kulma / 2;
+    const VD ax_d = hn::Set(dd, double(ax)), up = hn::Set(dd, 90.0);
+    fields f;
+    f.x = to_floats(ax_d + scaled(-15, 15, lower(spread)), ax_d + scaled(-15, 15, upper(spread)));
+    f.y = hn::Set(df, float(ay));
+    const VI theta = to_ints(scaled(-half, half, lower(angle)) + up, scaled(-half, half, upper(angle)) + up);
+    f.koko = to_floats(scaled(minkoko, maxkoko, lower(size)), scaled(minkoko, maxkoko, upper(size)));
+    f.age = hn::Zero(di);
+    alignas(64) int32_t degrees[max_lanes];
+    alignas(64) double c[max_lanes], sn[max_lanes];
+    hn::Store(theta, di, degrees);
+    for (size_t i = 0; i < hn::Lanes(di); ++i) {
+        const trig_pair t = trig_deg(degrees[i]);
+        c[i] = t.c, sn[i] = t.s;
+    }
+    const size_t half_lanes = hn::Lanes(dd);
+    const VD s0 = scaled(minvoima, maxvoima, lower(speed)), s1 = scaled(minvoima, maxvoima, upper(speed));
+    f.vx = to_floats(s0 * hn::Load(dd, c), s1 * hn::Load(dd, c + half_lanes));
+    f.vy = to_floats(hn::Neg(s0) * hn::Load(dd, sn), hn::Neg(s1) * hn::Load(dd, sn + half_lanes));
+    // The records made whole in vectors, then copied to their slots.
+    alignas(64) particle made[max_lanes];
+    store_records(f, made);
+    for (int i = 0; i < count; ++i)
+        memcpy(&particles[slots[i]], &made[i], sizeof(particle));
+}
+
+static void launch_listed(particle *particles, const int32_t *slots, int count)
+{
+    const int lanes = int(hn::Lanes(DF()));
+    for (int i = 0; i < count; i += lanes)
+        launch_group(particles, slots + i, std::min(lanes, count - i));
+}
+#endif
+
+static pass_kernels kernels()
+{
+    return {step_block, take_row, paint_row, launch_listed, make_draws};
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace laava
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace laava {
+
+// The levels: Highway's static target (what the compiler may assume: SSE2
+// alone on x86-64, so Highway's scalar code there, NEON on arm64), and on
+// x86-64 its SSE4, AVX2 and AVX-512 targets where the processor has them.
+static pass_kernels kernels_at(simd_level level)
+{
+    switch (level) {
+#if HWY_ARCH_X86 && (HWY_TARGETS & HWY_AVX3)
+    case simd_level::avx512:
+        return N_AVX3::kernels();
+#endif
+#if HWY_ARCH_X86 && (HWY_TARGETS & HWY_AVX2)
+    case simd_level::avx2:
+        return N_AVX2::kernels();
+#endif
+#if HWY_ARCH_X86 && (HWY_TARGETS & HWY_SSE4)
+    case simd_level::sse:
+        return N_SSE4::kernels();
+#endif
+    default:
+        return HWY_STATIC_DISPATCH(kernels)();
+    }
+}
+
+static simd_level widest_level()
+{
+    simd_level widest = simd_level::baseline;
+#if HWY_ARCH_X86
+    const int64_t has = hwy::SupportedTargets();
+    if (HWY_TARGETS & has & HWY_SSE4)
+        widest = simd_level::sse;
+    if (HWY_TARGETS & has & HWY_AVX2)
+        widest = simd_level::avx2;
+    if (HWY_TARGETS & has & HWY_AVX3)
+        widest = simd_level::avx512;
+#endif
+    return widest;
+}
+
+}  // namespace laava
+
+pass_kernels kernels_at(simd_level level)
+{
+    return laava::kernels_at(level);
+}
+
+simd_level widest_level()
+{
+    static const simd_level widest = laava::widest_level();
+    return widest;
+}
+
+const char *simd_level_name(simd_level level)
+{
+    static const std::string baseline = [] {
+        std::string name = hwy::TargetName(HWY_STATIC_TARGET);
+        for (char &c : name)
+            c = char(tolower(c));
+        return name;
+    }();
+    switch (level) {
+    case simd_level::sse:
+        return "sse";
+    case simd_level::avx2:
+        return "avx2";
+    case simd_level::avx512:
+        return "avx512";
+    default:
+        return baseline.c_str();
+    }
+}
+#endif
