@@ -2,6 +2,14 @@
 // vectors and built by it for each instruction set it targets: as many
 // particles at a time as the target has float lanes (4 on SSE4 and NEON, 8 on
 // AVX2, 16 on AVX-512), their sums in double lanes, half a vector at a time.
+// Elsewhere than on x86 the kernels are built for what every processor of the
+// architecture has (NEON on arm64) and for nothing else: Highway's NEON
+// target as chosen at run time wants the AES extension, which a Raspberry Pi
+// lacks. Without run-time dispatch it asks for nothing the baseline has not.
+#if !defined(__x86_64__) && !defined(__i386__)
+#define HWY_COMPILE_ONLY_STATIC 1
+#define TOOLCHAIN_MISS_SYS_AUXV_H 1
+#endif
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "pass_kernels.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep

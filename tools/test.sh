@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: an optimised build, the same under
 # AddressSanitizer and UndefinedBehaviorSanitizer, a minute of fuzzing the
-# picture loader, and all of it again on the Debian release this machine is
-# not (Debian 13 from Debian 12, and the other way round). Ends non-zero if
-# anything failed.
+# picture loader, the unit tests built for arm64 and run under qemu, and all
+# of it again on the Debian release this machine is not (Debian 13 from
+# Debian 12, and the other way round). Ends non-zero if anything failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh || exit 1
@@ -24,6 +24,9 @@ stage() {  # stage NAME BUILD-DIR CMAKE-ARGS...
 stage "optimised build" build -DCMAKE_BUILD_TYPE=Release
 stage "sanitizer build" build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAAVA_SANITIZE=ON
 CXX=clang++ stage "picture fuzzing" build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAAVA_FUZZ=ON
+
+echo "=== arm64"
+tools/cross-test.sh arm64 || failed+=("arm64")
 
 # A root of the other release tests the committed project there; a root does
 # not make roots of its own.

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Builds the program and its unit tests for other architectures with Debian's
+# cross compilers, against a sysroot of that architecture's Debian packages
+# made with mmdebstrap, and runs the unit tests (the fast pass against the
+# plain one among them) under qemu-user. Ends non-zero if any failed.
+# Usage: tools/cross-test.sh ARCH...      (arm64, armhf, riscv64)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+[ $# -gt 0 ] || { echo "usage: tools/cross-test.sh ARCH... (arm64, armhf, riscv64)" >&2; exit 2; }
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+gcc_major=$(gcc -dumpversion | cut -d. -f1)
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+install_missing() {
+    local missing=() p
+    for p in "$@"; do
+        installed "$p" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# A sysroot of the architecture's own packages: what the build links against
+# and what qemu takes the program's libraries from. Made once, then kept.
+make_sysroot() {
+    local arch=$1 sysroot=$2
+    local packages="libc6-dev,libstdc++-$gcc_major-dev,libsdl1.2-dev,libgtest-dev,libhwy-dev"
+    [ -f "$sysroot/.made-from" ] && [ "$(cat "$sysroot/.made-from")" = "$release $packages" ] && return 0
+    rm -rf "$sysroot"
+    echo "--- a Debian $release sysroot for $arch"
+    mmdebstrap --quiet --variant=extract --architectures="$arch" --include="$packages" \
+        "$release" "$sysroot" http://deb.debian.org/debian || return 1
+    echo "$release $packages" >"$sysroot/.made-from"
+}
+
+cross_test() {
+    local arch=$1 triplet qemu processor
+    case $arch in
+        arm64) triplet=aarch64-linux-gnu qemu=qemu-aarch64 processor=aarch64 ;;
+        armhf) triplet=arm-linux-gnueabihf qemu=qemu-arm processor=arm ;;
+        riscv64) triplet=riscv64-linux-gnu qemu=qemu-riscv64 processor=riscv64 ;;
+        *) echo "unknown architecture: $arch" >&2; return 1 ;;
+    esac
+    install_missing mmdebstrap qemu-user "g++-$triplet" cmake make pkg-config librsvg2-bin || return 1
+    local dir=build-cross-$arch
+    local sysroot=$PWD/$dir-sysroot
+    make_sysroot "$arch" "$sysroot" || return 1
+    mkdir -p "$dir"
+    cat >"$dir/toolchain.cmake" <<EOF
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR $processor)
+set(CMAKE_SYSROOT $sysroot)
+set(CMAKE_C_COMPILER $triplet-gcc)
+set(CMAKE_CXX_COMPILER $triplet-g++)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR $qemu;-L;$sysroot)
+EOF
+    echo "--- building for $arch"
+    PKG_CONFIG_LIBDIR="$sysroot/usr/lib/$triplet/pkgconfig:$sysroot/usr/share/pkgconfig" \
+        PKG_CONFIG_SYSROOT_DIR="$sysroot" \
+        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$dir/toolchain.cmake" >/dev/null &&
+        cmake --build "$dir" -j"$(nproc)" &&
+        ctest --test-dir "$dir" --output-on-failure -j"$(nproc)"
+}
+
+failed=()
+for arch in "$@"; do
+    echo "=== $arch"
+    cross_test "$arch" || failed+=("$arch")
+done
+if [ ${#failed[@]} -ne 0 ]; then
+    echo "FAILED: ${failed[*]}"
+    exit 1
+fi
+echo "Passed on: $*"
