@@ -281,6 +281,18 @@ struct lanes_state {
     VI lo_x, lo_y, hi_x, hi_y;
     MI stray;
     VI slot;  // each lane's slot
+    // The group before's marks and their cells (the spare one for a lane
+    // with no square), still to be made.
+    alignas(64) int32_t cells[max_lanes];
+    alignas(64) int32_t marks[max_lanes];
+
+    // In lane order, so the higher slot wins a shared cell.
+    HWY_INLINE void mark_before(size_t lanes)
+    {
+        uint32_t *const row0 = map_row(0);
+        for (size_t i = 0; i < lanes; ++i)
+            row0[cells[i]] = uint32_t(marks[i]);
+    }
 };
 
 // step_one for Lanes(DF) particles.
@@ -310,18 +322,14 @@ HWY_INLINE void step_group(particle *p, const VD pull_div, block_work &w, int j,
         // higher slot wins a shared cell.
         const VI cell = hn::ShiftLeft<10>(draw_y) + hn::ShiftLeft<4>(draw_y) + draw_x;  // map_w is 1040
         static_assert(map_w == 1040);
-        const VI cells = hn::IfThenElse(marked, cell, hn::Set(di, spare_cell));
-        const VI marks = hn::Or(hn::ShiftLeft<8>(s.slot), r.age);
-#if HWY_TARGET <= HWY_AVX3 && HWY_ARCH_X86
-        hn::ScatterIndex(marks, di, reinterpret_cast<int32_t *>(map_row(0)), cells);
-#else
-        alignas(64) int32_t at[max_lanes], what[max_lanes];
-        hn::Store(cells, di, at);
-        hn::Store(marks, di, what);
+        // The map misses the caches: each group's cells are fetched now and
+        // marked during the next group's step.
+        s.mark_before(lanes);
+        hn::Store(hn::IfThenElse(marked, cell, hn::Set(di, spare_cell)), di, s.cells);
+        hn::Store(hn::Or(hn::ShiftLeft<8>(s.slot), r.age), di, s.marks);
         uint32_t *const row0 = map_row(0);
         for (size_t i = 0; i < lanes; ++i)
-            row0[at[i]] = uint32_t(what[i]);
-#endif
+            __builtin_prefetch(row0 + s.cells[i], 1, 3);
     }
     s.lo_x = hn::Min(s.lo_x, draw_x), s.hi_x = hn::Max(s.hi_x, draw_x);
     s.lo_y = hn::Min(s.lo_y, draw_y), s.hi_y = hn::Max(s.hi_y, draw_y);
@@ -355,11 +363,14 @@ static void step_block_body(particle *p, int first, int count, double pull_div, 
     const DI di;
     const int lanes = int(hn::Lanes(di));
     lanes_state s = {hn::LoadU(di, w.lo_x), hn::LoadU(di, w.lo_y), hn::LoadU(di, w.hi_x), hn::LoadU(di, w.hi_y),
-                     hn::FirstN(di, 0), hn::Iota(di, first)};
+                     hn::FirstN(di, 0), hn::Iota(di, first), {}, {}};
+    std::fill_n(s.cells, max_lanes, spare_cell);
     const VD pull = hn::Set(DD(), pull_div);
     int listed = 0, j = 0;
     for (; j + lanes <= count; j += lanes)
         step_group<bounce, mark>(p + j, pull, w, j, s, listed);
+    if (mark)
+        s.mark_before(size_t(lanes));  // before the particles left over mark theirs
     w.listed = listed;
     w.stray = !hn::AllFalse(di, s.stray);
     hn::StoreU(s.lo_x, di, w.lo_x), hn::StoreU(s.lo_y, di, w.lo_y);
@@ -409,7 +420,8 @@ static void paint_row(Uint32 *out, const uint32_t *a0, const uint32_t *a1, const
             continue;
         const VI ages = hn::BitCast(di, hn::And(v, hn::Set(du, 255u)));
         const auto colours = hn::GatherIndex(du, palette.data(), ages);
-        hn::BlendedStore(colours, covered, du, out + x);
+        // A masked store is slow on some processors; the pixel row is ours alone.
+        hn::StoreU(hn::IfThenElse(covered, colours, hn::LoadU(du, out + x)), du, out + x);
     }
     for (; x < to; ++x)
         if (uint32_t v = std::max({a0[x], a1[x], a2[x]}))
