@@ -89,7 +89,7 @@ void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
         return;
     const pass_kernels k = kernels_at(level_in_use);
     const double pull_div = painovoima;
-    const bool use_map = n >= map_threshold;
+    const bool use_map = n >= k.map_from;
     static block_work w;
     std::fill_n(w.lo_x, max_lanes, screen_w), std::fill_n(w.lo_y, max_lanes, screen_h);
     std::fill_n(w.hi_x, max_lanes, -1), std::fill_n(w.hi_y, max_lanes, -1);

@@ -14,7 +14,6 @@
 // nine pixels for each, a pass marks each square's corner in a map with its
 // slot and age, and then paints every pixel once with the colour of the
 // highest slot whose square covers it: the square drawn last.
-constexpr int map_threshold = 20000;
 constexpr int map_left = 8, map_top = 2;  // zero margins for the look back
 constexpr int map_w = screen_w + 2 * map_left, map_h = screen_h + 2 * map_top;
 extern uint32_t corner_map[map_w * map_h + 1];  // and a spare cell, where lanes with no mark write
@@ -92,6 +91,8 @@ inline void step_one(particle &p, int first, double pull_div, block_work &w, int
 
 // The pass's vector parts, built once for each level.
 struct pass_kernels {
+    // From how many particles on the squares are marked rather than drawn one by one.
+    int map_from;
     // Steps particles first .. first + count - 1 (at p), marking their corners if mark.
     void (*step_block)(particle *p, int first, int count, double pull_div, bool bounce, bool mark, block_work &w);
     // The highest of the three marks at and left of each cell of a map row, which is left clear.

@@ -278,7 +278,6 @@ HWY_INLINE void list_lanes(MI which, VI slots, int32_t *list, int &listed)
 
 // What the step carries from group to group over a block.
 struct lanes_state {
-    VI lo_x, lo_y, hi_x, hi_y;
     MI stray;
     VI slot;  // each lane's slot
     // The group before's marks and their cells (the spare one for a lane
@@ -331,8 +330,6 @@ HWY_INLINE void step_group(particle *p, const VD pull_div, block_work &w, int j,
         for (size_t i = 0; i < lanes; ++i)
             __builtin_prefetch(row0 + s.cells[i], 1, 3);
     }
-    s.lo_x = hn::Min(s.lo_x, draw_x), s.hi_x = hn::Max(s.hi_x, draw_x);
-    s.lo_y = hn::Min(s.lo_y, draw_y), s.hi_y = hn::Max(s.hi_y, draw_y);
 
     const VD k0 = lower(r.koko), k1 = upper(r.koko);
     const VI new_age = to_ints(lower(r.age) + k0, upper(r.age) + k1);
@@ -357,13 +354,29 @@ HWY_INLINE void step_group(particle *p, const VD pull_div, block_work &w, int j,
     store_records(r, p);
 }
 
+// The bounds of the corners, from the positions the step left: a loop of
+// its own, since the step has no registers to spare for them.
+static void add_to_bounds(block_work &w, int count)
+{
+    const DI di;
+    const int lanes = int(hn::Lanes(di));
+    VI lo_x = hn::LoadU(di, w.lo_x), lo_y = hn::LoadU(di, w.lo_y);
+    VI hi_x = hn::LoadU(di, w.hi_x), hi_y = hn::LoadU(di, w.hi_y);
+    for (int j = 0; j < count; j += lanes) {
+        const VI x = hn::LoadU(di, w.x + j), y = hn::LoadU(di, w.y + j);
+        lo_x = hn::Min(lo_x, x), hi_x = hn::Max(hi_x, x);
+        lo_y = hn::Min(lo_y, y), hi_y = hn::Max(hi_y, y);
+    }
+    hn::StoreU(lo_x, di, w.lo_x), hn::StoreU(lo_y, di, w.lo_y);
+    hn::StoreU(hi_x, di, w.hi_x), hn::StoreU(hi_y, di, w.hi_y);
+}
+
 template <bool bounce, bool mark>
 static void step_block_body(particle *p, int first, int count, double pull_div, block_work &w)
 {
     const DI di;
     const int lanes = int(hn::Lanes(di));
-    lanes_state s = {hn::LoadU(di, w.lo_x), hn::LoadU(di, w.lo_y), hn::LoadU(di, w.hi_x), hn::LoadU(di, w.hi_y),
-                     hn::FirstN(di, 0), hn::Iota(di, first), {}, {}};
+    lanes_state s = {hn::FirstN(di, 0), hn::Iota(di, first), {}, {}};
     std::fill_n(s.cells, max_lanes, spare_cell);
     const VD pull = hn::Set(DD(), pull_div);
     int listed = 0, j = 0;
@@ -373,8 +386,7 @@ static void step_block_body(particle *p, int first, int count, double pull_div, 
         s.mark_before(size_t(lanes));  // before the particles left over mark theirs
     w.listed = listed;
     w.stray = !hn::AllFalse(di, s.stray);
-    hn::StoreU(s.lo_x, di, w.lo_x), hn::StoreU(s.lo_y, di, w.lo_y);
-    hn::StoreU(s.hi_x, di, w.hi_x), hn::StoreU(s.hi_y, di, w.hi_y);
+    add_to_bounds(w, j);
     for (; j < count; ++j)
         step_one<bounce, mark>(p[j], first, pull_div, w, j);
 }
@@ -487,9 +499,17 @@ static void launch_listed(particle *particles, const int32_t *slots, int count)
 }
 #endif
 
+// Painting from the map costs the same whatever the count; one lane at a
+// time it pays only with many more particles.
+#if HWY_TARGET == HWY_SCALAR
+static constexpr int map_from = 100000;
+#else
+static constexpr int map_from = 20000;
+#endif
+
 static pass_kernels kernels()
 {
-    return {step_block, take_row, paint_row, launch_listed, make_draws};
+    return {map_from, step_block, take_row, paint_row, launch_listed, make_draws};
 }
 
 }  // namespace HWY_NAMESPACE
