@@ -72,22 +72,18 @@ double rnd(int a, int b)
 
 static constexpr double deg_to_rad = 0.0174532925199433;
 
-// The launch angle is a whole degree, so a table of the library's own values
-// spares two calls per launch.
-static constexpr int trig_lo = -1080, trig_hi = 1080;
-static const std::array<trig_pair, trig_hi - trig_lo + 1> trig_table = [] {
-    std::array<trig_pair, trig_hi - trig_lo + 1> t{};
+trig_tables::trig_tables()
+{
     for (int d = trig_lo; d <= trig_hi; ++d) {
         double phi = d * deg_to_rad;
-        t[d - trig_lo] = {std::cos(phi), std::sin(phi)};
+        at[d - trig_lo] = {std::cos(phi), std::sin(phi)};
     }
-    return t;
-}();
+}
 
-trig_pair trig_deg(int theta)
+const trig_tables trig_table;
+
+trig_pair trig_far(int theta)
 {
-    if (theta >= trig_lo && theta <= trig_hi)
-        return trig_table[theta - trig_lo];
     double phi = theta * deg_to_rad;
     return {std::cos(phi), std::sin(phi)};
 }

@@ -49,8 +49,23 @@ struct trig_pair {
     double c, s;
 };
 
+// The launch angle is a whole degree, so a table of the library's own values
+// of cos and sin spares two calls per launch.
+constexpr int trig_lo = -1080, trig_hi = 1080;
+struct trig_tables {
+    trig_pair at[trig_hi - trig_lo + 1];
+    trig_tables();
+};
+extern const trig_tables trig_table;
+trig_pair trig_far(int theta);  // outside the table
+
 // cos and sin of a whole-degree angle, as the library computes them.
-trig_pair trig_deg(int theta);
+inline trig_pair trig_deg(int theta)
+{
+    if (theta >= trig_lo && theta <= trig_hi)
+        return trig_table.at[theta - trig_lo];
+    return trig_far(theta);
+}
 
 // alusta from four draws already taken: spread, angle, speed, koko.
 struct particle;

@@ -348,7 +348,8 @@ HWY_INLINE void step_group(particle *p, const VD pull_div, block_work &w, int j,
 
     r.x = to_floats(nx0, nx1);
     r.y = to_floats(ny0, ny1);
-    r.vx = to_floats(vx0, vx1);
+    if (bounce)  // else vx is as it was
+        r.vx = to_floats(vx0, vx1);
     r.vy = to_floats(vy0 + k0 / pull_div, vy1 + k1 / pull_div);  // pull grows with koko
     r.age = new_age;
     store_records(r, p);
