@@ -135,10 +135,12 @@ static Window find_named(Display *dpy, Window w, const char *title)
 static frame grab(Display *dpy, Window w)
 {
     frame f;
+    f.px.resize(1024 * 768);  // black, if there is nothing to read
     XImage *image = XGetImage(dpy, w, 0, 0, 1024, 768, AllPlanes, ZPixmap);
-    if (!image)
+    if (!image) {
+        ADD_FAILURE() << "the window could not be read";
         return f;
-    f.px.resize(1024 * 768);
+    }
     for (int y = 0; y < 768; ++y)
         for (int x = 0; x < 1024; ++x)
             f.px[size_t(y) * 1024 + x] = uint32_t(XGetPixel(image, x, y)) & 0xFFFFFF;
@@ -220,15 +222,21 @@ class WindowTest : public XServerTest {
         if (with_picture)
             write_picture(dir / "tausta.bmp");
         program = start_program(dir, {{"SDL_VIDEODRIVER", "x11"}, {"DISPLAY", display_name}});
-        // SDL on SDL 2 makes and drops a window or two while it starts: wait for
-        // the one that is shown at 1024 x 768.
+        // SDL on SDL 2 makes and drops a window or two while it starts, one of
+        // them shown at 1024 x 768 for a moment: wait for the one that stays.
+        Window seen = 0;
+        int times_seen = 0;
         for (int i = 0; i < 200 && !window; ++i) {
             std::this_thread::sleep_for(50ms);
-            window = find_named(dpy, DefaultRootWindow(dpy), "Laavasuihku!");
+            Window now = find_named(dpy, DefaultRootWindow(dpy), "Laavasuihku!");
             XWindowAttributes a;
-            if (window && !(XGetWindowAttributes(dpy, window, &a) && a.map_state == IsViewable && a.width == 1024 &&
-                            a.height == 768))
-                window = 0;
+            if (now && !(XGetWindowAttributes(dpy, now, &a) && a.map_state == IsViewable && a.width == 1024 &&
+                         a.height == 768))
+                now = 0;
+            times_seen = now && now == seen ? times_seen + 1 : 0;
+            seen = now;
+            if (times_seen == 6)  // the same window for 300 ms
+                window = now;
         }
         ASSERT_NE(window, 0u) << "no window titled Laavasuihku! appeared";
         xdotool(at(1000, 10));  // the pointer over the window, so the keys reach it
