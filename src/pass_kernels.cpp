@@ -503,7 +503,7 @@ static void launch_listed(particle *particles, const int32_t *slots, int count)
 // Painting from the map costs the same whatever the count; one lane at a
 // time it pays only with many more particles.
 #if HWY_TARGET == HWY_SCALAR
-static constexpr int map_from = 100000;
+static constexpr int map_from = 200000;
 #else
 static constexpr int map_from = 20000;
 #endif
