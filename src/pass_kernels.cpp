@@ -2,6 +2,9 @@
 // vectors and built by it for each instruction set it targets: as many
 // particles at a time as the target has float lanes (4 on SSE4 and NEON, 8 on
 // AVX2, 16 on AVX-512), their sums in double lanes, half a vector at a time.
+// Built without Highway (LAAVA_HIGHWAY unset), only the one-lane kernels.
+
+#if LAAVA_HIGHWAY
 // Elsewhere than on x86 the kernels are built for what every processor of the
 // architecture has (NEON on arm64) and for nothing else: Highway's NEON
 // target as chosen at run time wants the AES extension, which a Raspberry Pi
@@ -14,6 +17,15 @@
 #define HWY_TARGET_INCLUDE "pass_kernels.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 #include <hwy/highway.h>
+#define ONE_LANE (HWY_TARGET == HWY_SCALAR)
+#define TARGET_NAMESPACE HWY_NAMESPACE
+#else
+#define ONE_LANE 1
+#define TARGET_NAMESPACE one_lane
+#define HWY_BEFORE_NAMESPACE()
+#define HWY_AFTER_NAMESPACE()
+#define HWY_ONCE 1
+#endif
 
 #include "launch.h"
 #include "pass.h"
@@ -25,8 +37,7 @@
 
 HWY_BEFORE_NAMESPACE();
 namespace laava {
-namespace HWY_NAMESPACE {
-namespace hn = hwy::HWY_NAMESPACE;
+namespace TARGET_NAMESPACE {
 
 // count draws from the generator into out, eight lanes at a time, on the
 // compiler's own vectors (64-bit multiplies, which Highway lacks on some targets).
@@ -60,7 +71,7 @@ static void step_all_one_by_one(particle *p, int first, int count, double pull_d
         step_one<bounce, mark>(p[j], first, pull_div, w, j);
 }
 
-#if HWY_TARGET == HWY_SCALAR
+#if ONE_LANE
 // One lane: the particles one at a time.
 
 static void step_block(particle *p, int first, int count, double pull_div, bool bounce, bool mark, block_work &w)
@@ -94,6 +105,8 @@ static void launch_listed(particle *particles, const int32_t *slots, int count)
 }
 
 #else
+namespace hn = hwy::HWY_NAMESPACE;
+
 // A vector of floats, a record's field for as many particles, and the same
 // particles' sums as two vectors of doubles, a half each.
 using DF = hn::ScalableTag<float>;
@@ -502,7 +515,7 @@ static void launch_listed(particle *particles, const int32_t *slots, int count)
 
 // Painting from the map costs the same whatever the count; one lane at a
 // time it pays only with many more particles.
-#if HWY_TARGET == HWY_SCALAR
+#if ONE_LANE
 static constexpr int map_from = 200000;
 #else
 static constexpr int map_from = 20000;
@@ -513,12 +526,13 @@ static pass_kernels kernels()
     return {map_from, step_block, take_row, paint_row, launch_listed, make_draws};
 }
 
-}  // namespace HWY_NAMESPACE
+}  // namespace TARGET_NAMESPACE
 }  // namespace laava
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
 namespace laava {
+#if LAAVA_HIGHWAY
 
 // The levels: Highway's static target (what the compiler may assume: SSE2
 // alone on x86-64, so Highway's scalar code there, NEON on arm64), and on
@@ -558,6 +572,29 @@ static simd_level widest_level()
     return widest;
 }
 
+static std::string baseline_name()
+{
+    std::string name = hwy::TargetName(HWY_STATIC_TARGET);
+    for (char &c : name)
+        c = char(tolower(c));
+    return name;
+}
+#else
+static pass_kernels kernels_at(simd_level)
+{
+    return one_lane::kernels();
+}
+
+static simd_level widest_level()
+{
+    return simd_level::baseline;
+}
+
+static std::string baseline_name()
+{
+    return "scalar";
+}
+#endif
 }  // namespace laava
 
 pass_kernels kernels_at(simd_level level)
@@ -573,12 +610,7 @@ simd_level widest_level()
 
 const char *simd_level_name(simd_level level)
 {
-    static const std::string baseline = [] {
-        std::string name = hwy::TargetName(HWY_STATIC_TARGET);
-        for (char &c : name)
-            c = char(tolower(c));
-        return name;
-    }();
+    static const std::string baseline = laava::baseline_name();
     switch (level) {
     case simd_level::sse:
         return "sse";
