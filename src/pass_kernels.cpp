@@ -62,26 +62,16 @@ static void make_draws(uint16_t *out, int count)
     rng_state = last[(count - 1) % rng_lanes];  // the state that made the last draw kept
 }
 
+#if ONE_LANE
+// One lane: the particles one at a time.
+
 template <bool bounce, bool mark>
-static void step_all_one_by_one(particle *p, int first, int count, double pull_div, block_work &w)
+static void step_block_body(particle *p, int first, int count, double pull_div, block_work &w)
 {
     w.listed = 0;
     w.stray = false;
     for (int j = 0; j < count; ++j)
         step_one<bounce, mark>(p[j], first, pull_div, w, j);
-}
-
-#if ONE_LANE
-// One lane: the particles one at a time.
-
-static void step_block(particle *p, int first, int count, double pull_div, bool bounce, bool mark, block_work &w)
-{
-    if (bounce)
-        mark ? step_all_one_by_one<true, true>(p, first, count, pull_div, w)
-             : step_all_one_by_one<true, false>(p, first, count, pull_div, w);
-    else
-        mark ? step_all_one_by_one<false, true>(p, first, count, pull_div, w)
-             : step_all_one_by_one<false, false>(p, first, count, pull_div, w);
 }
 
 static void take_row(uint32_t *across, uint32_t *row, int from, int to)
@@ -405,16 +395,6 @@ static void step_block_body(particle *p, int first, int count, double pull_div, 
         step_one<bounce, mark>(p[j], first, pull_div, w, j);
 }
 
-static void step_block(particle *p, int first, int count, double pull_div, bool bounce, bool mark, block_work &w)
-{
-    if (bounce)
-        mark ? step_block_body<true, true>(p, first, count, pull_div, w)
-             : step_block_body<true, false>(p, first, count, pull_div, w);
-    else
-        mark ? step_block_body<false, true>(p, first, count, pull_div, w)
-             : step_block_body<false, false>(p, first, count, pull_div, w);
-}
-
 // ---- Painting ----
 
 static void take_row(uint32_t *across, uint32_t *row, int from, int to)
@@ -512,6 +492,17 @@ static void launch_listed(particle *particles, const int32_t *slots, int count)
         launch_group(particles, slots + i, std::min(lanes, count - i));
 }
 #endif
+
+// The step with bounce and mark made constants, each of the four built on its own.
+static void step_block(particle *p, int first, int count, double pull_div, bool bounce, bool mark, block_work &w)
+{
+    if (bounce)
+        mark ? step_block_body<true, true>(p, first, count, pull_div, w)
+             : step_block_body<true, false>(p, first, count, pull_div, w);
+    else
+        mark ? step_block_body<false, true>(p, first, count, pull_div, w)
+             : step_block_body<false, false>(p, first, count, pull_div, w);
+}
 
 // Painting from the map costs the same whatever the count; one lane at a
 // time it pays only with many more particles.
