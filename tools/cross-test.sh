@@ -11,6 +11,7 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 release=$(. /etc/os-release && echo "$VERSION_CODENAME")
 gcc_major=$(gcc -dumpversion | cut -d. -f1)
+declare -A ld_name=([arm64]=aarch64.so.1 [armhf]=armhf.so.3 [riscv64]=riscv64-lp64d.so.1)
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 install_missing() {
@@ -34,6 +35,13 @@ make_sysroot() {
     echo "--- a Debian $release sysroot for $arch"
     mmdebstrap --quiet --variant=extract --architectures="$arch" --include="$packages" \
         "$release" "$sysroot" http://deb.debian.org/debian || return 1
+    # Where the C library lives in /usr alone (Debian 13), /lib and the rest are
+    # links that base-files would make; qemu looks for the dynamic linker there.
+    local d
+    for d in bin sbin lib; do
+        [ -e "$sysroot/$d" ] || ln -s "usr/$d" "$sysroot/$d"
+    done
+    [ -e "$sysroot/lib/ld-linux-${ld_name[$arch]}" ] || { echo "no dynamic linker in the $arch sysroot" >&2; return 1; }
     echo "$release $packages" >"$sysroot/.made-from"
 }
 
@@ -45,7 +53,7 @@ cross_test() {
         riscv64) triplet=riscv64-linux-gnu qemu=qemu-riscv64 processor=riscv64 ;;
         *) echo "unknown architecture: $arch" >&2; return 1 ;;
     esac
-    install_missing mmdebstrap qemu-user "g++-$triplet" cmake make pkg-config librsvg2-bin || return 1
+    install_missing mmdebstrap mount qemu-user "g++-$triplet" cmake make pkg-config librsvg2-bin || return 1
     local dir=build-cross-$arch
     local sysroot=$PWD/$dir-sysroot
     make_sysroot "$arch" "$sysroot" || return 1
