@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstring>
 
 int n = 1000;
 int painovoima = 15;
