@@ -46,7 +46,7 @@ static_assert(palette[169] == 0xFF0000 && palette[253] == 0x030000 && palette[25
 // Before the first seed the generator runs from a fixed state, so the first
 // launches repeat.
 uint64_t rng_state = 0x2545F4914F6CDD1DULL;
-alignas(64) uint16_t rng_buffer[rng_buffered + rng_lanes];
+alignas(64) uint16_t rng_buffer[rng_buffered + rng_room];
 int rng_next = rng_buffered;
 
 void seed_rnd(uint32_t seed)
@@ -75,7 +75,7 @@ trig_tables::trig_tables()
 {
     for (int d = trig_lo; d <= trig_hi; ++d) {
         double phi = d * deg_to_rad;
-        at[d - trig_lo] = {std::cos(phi), std::sin(phi)};
+        cos[d - trig_lo] = std::cos(phi), sin[d - trig_lo] = std::sin(phi);
     }
 }
 

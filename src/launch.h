@@ -21,12 +21,15 @@ constexpr lcg_jump lcg_steps(int steps)
     return j;
 }
 
-// Draws are made from eight lanes that stand eight steps apart, so that the
-// multiplies overlap; the numbers are the same as stepping one at a time.
-constexpr int rng_lanes = 8;
+// Draws are made from sixteen lanes that stand sixteen steps apart, so that
+// the multiplies overlap; the numbers are the same as stepping one at a time.
+constexpr int rng_lanes = 16;
 constexpr int rng_buffered = 512;
+// Past the end, room for a whole round of lanes, and for a launch of the
+// widest vector to load the draws of all its lanes when it takes fewer.
+constexpr int rng_room = 64;
 extern uint64_t rng_state;  // the state that made the last draw in the buffer
-extern uint16_t rng_buffer[rng_buffered + rng_lanes];  // room for a whole round past the end
+extern uint16_t rng_buffer[rng_buffered + rng_room];
 extern int rng_next;
 
 // Keeps the draws not yet taken and makes the rest anew.
@@ -53,7 +56,7 @@ struct trig_pair {
 // of cos and sin spares two calls per launch.
 constexpr int trig_lo = -1080, trig_hi = 1080;
 struct trig_tables {
-    trig_pair at[trig_hi - trig_lo + 1];
+    double cos[trig_hi - trig_lo + 1], sin[trig_hi - trig_lo + 1];
     trig_tables();
 };
 extern const trig_tables trig_table;
@@ -63,7 +66,7 @@ trig_pair trig_far(int theta);  // outside the table
 inline trig_pair trig_deg(int theta)
 {
     if (theta >= trig_lo && theta <= trig_hi)
-        return trig_table.at[theta - trig_lo];
+        return {trig_table.cos[theta - trig_lo], trig_table.sin[theta - trig_lo]};
     return trig_far(theta);
 }
 

@@ -39,31 +39,28 @@ HWY_BEFORE_NAMESPACE();
 namespace laava {
 namespace TARGET_NAMESPACE {
 
-// count draws from the generator into out, eight lanes at a time, on the
-// compiler's own vectors (64-bit multiplies, which Highway lacks on some targets).
-static void make_draws(uint16_t *out, int count)
-{
-    typedef uint64_t q8 __attribute__((vector_size(64)));
-    typedef uint16_t h8 __attribute__((vector_size(16)));
-    static constexpr lcg_jump round = lcg_steps(rng_lanes);
-    if (count <= 0)
-        return;
-    q8 lane, last;
-    uint64_t state = rng_state;
-    for (int j = 0; j < rng_lanes; ++j)
-        lane[j] = state = state * lcg_mul + lcg_inc;
-    last = lane;
-    for (int i = 0; i < count; i += rng_lanes) {
-        const h8 draws = __builtin_convertvector(lane >> 49, h8);
-        memcpy(out + i, &draws, sizeof draws);
-        last = lane;
-        lane = lane * round.mul + round.inc;
-    }
-    rng_state = last[(count - 1) % rng_lanes];  // the state that made the last draw kept
-}
+// The state rounds of lanes ahead.
+static constexpr lcg_jump lcg_round = lcg_steps(rng_lanes);
 
 #if ONE_LANE
 // One lane: the particles one at a time.
+
+// count draws from the generator into out, rng_lanes at a time.
+static void make_draws(uint16_t *out, int count)
+{
+    if (count <= 0)
+        return;
+    uint64_t lane[rng_lanes], state = rng_state;
+    for (int j = 0; j < rng_lanes; ++j)
+        lane[j] = state = state * lcg_mul + lcg_inc;
+    for (int i = 0; i < count; i += rng_lanes)
+        for (int j = 0; j < rng_lanes; ++j) {
+            out[i + j] = uint16_t(lane[j] >> 49);
+            if (i + j == count - 1)
+                rng_state = lane[j];  // the state that made the last draw kept
+            lane[j] = lane[j] * lcg_round.mul + lcg_round.inc;
+        }
+}
 
 template <bool bounce, bool mark>
 static void step_block_body(particle *p, int first, int count, double pull_div, block_work &w)
@@ -436,12 +433,98 @@ static void paint_row(Uint32 *out, const uint32_t *a0, const uint32_t *a1, const
 
 // ---- Launching ----
 
+using DQ2 = hn::Rebind<uint64_t, DD>;  // 64-bit lanes, as many as a half
+using VQ2 = hn::Vec<DQ2>;
+
+// a * m mod 2^64, from 32-bit products: Highway has no 64-bit multiply on
+// every target.
+HWY_INLINE hn::Vec<DQ> times(hn::Vec<DQ> a, uint64_t m)
+{
+    const DQ dq;
+    const hn::Repartition<uint32_t, DQ> d32;
+    const auto lo = hn::BitCast(d32, a), hi = hn::BitCast(d32, hn::ShiftRight<32>(a));
+    const auto m_lo = hn::BitCast(d32, hn::Set(dq, m & 0xFFFFFFFFu)), m_hi = hn::BitCast(d32, hn::Set(dq, m >> 32));
+    return hn::MulEven(lo, m_lo) + hn::ShiftLeft<32>(hn::MulEven(hi, m_lo) + hn::MulEven(lo, m_hi));
+}
+
+// count draws from the generator into out, rng_lanes at a time.
+static void make_draws(uint16_t *out, int count)
+{
+    const DQ dq;
+    const hn::Rebind<uint16_t, DQ> d16;
+    constexpr size_t lanes = hn::MaxLanes(DQ()), vectors = rng_lanes / lanes;
+    static_assert(rng_lanes % lanes == 0);
+    if (count <= 0)
+        return;
+    alignas(64) uint64_t first[rng_lanes];
+    uint64_t state = rng_state;
+    for (int j = 0; j < rng_lanes; ++j)
+        first[j] = state = state * lcg_mul + lcg_inc;
+    hn::Vec<DQ> lane[vectors];
+    for (size_t v = 0; v < vectors; ++v)
+        lane[v] = hn::Load(dq, first + v * lanes);
+    int i = 0;
+    for (; i + rng_lanes < count; i += rng_lanes)
+        for (size_t v = 0; v < vectors; ++v) {
+            hn::StoreU(hn::TruncateTo(d16, hn::ShiftRight<49>(lane[v])), d16, out + i + v * lanes);
+            lane[v] = times(lane[v], lcg_round.mul) + hn::Set(dq, lcg_round.inc);
+        }
+    // The last round, and the state that made the last draw kept.
+    for (size_t v = 0; v < vectors; ++v)
+        hn::Store(lane[v], dq, first + v * lanes);
+    for (int j = 0; j < rng_lanes; ++j)
+        out[i + j] = uint16_t(first[j] >> 49);
+    rng_state = first[count - 1 - i];
+}
+
+// The draws of Lanes(DD) launches from r, four each: as 64-bit lanes, a
+// launch's four draws in each.
+HWY_INLINE VQ2 draws_of(const uint16_t *r)
+{
+    return hn::BitCast(DQ2(), hn::LoadU(hn::Repartition<uint16_t, DQ2>(), r));
+}
+
+// Draw k of each lane, as a double: exact, since it has 15 bits.
+template <int k>
+HWY_INLINE VD draw(VQ2 four)
+{
+    const DQ2 dq2;
+    const VQ2 bits = hn::And(hn::ShiftRight<16 * k>(four), hn::Set(dq2, 0xFFFFu));
+    constexpr uint64_t two_52 = 0x4330000000000000u;  // 2^52, whose last bits count ones
+    return hn::BitCast(DD(), hn::Or(bits, hn::Set(dq2, two_52))) - hn::Set(DD(), 4503599627370496.0);
+}
+
 // scaled for half a vector of draws. The span is scaled by 2^-15 first:
 // exact, and the same product after rounding as scaling the rounded product.
 HWY_INLINE VD scaled(int a, int b, VD draws)
 {
     const DD dd;
     return hn::Set(dd, double(a)) + hn::Set(dd, double(int64_t(b) - a + 1) * draw_scale) * draws;
+}
+
+// cos and sin of the angles theta (whole degrees), as trig_deg gives them:
+// gathered from the table when every lane's angle is in it.
+HWY_INLINE void cos_sin(VI theta, VD &c0, VD &c1, VD &s0, VD &s1)
+{
+    const DI di;
+    const DD dd;
+    const hn::Rebind<int64_t, DD> d64;
+    const VI at = theta - hn::Set(di, trig_lo);
+    if (hn::AllTrue(DU(), hn::Lt(hn::BitCast(DU(), at), hn::Set(DU(), uint32_t(trig_hi - trig_lo + 1))))) {
+        const auto at0 = hn::PromoteTo(d64, hn::LowerHalf(DIH(), at)), at1 = hn::PromoteTo(d64, hn::UpperHalf(DIH(), at));
+        c0 = hn::GatherIndex(dd, trig_table.cos, at0), c1 = hn::GatherIndex(dd, trig_table.cos, at1);
+        s0 = hn::GatherIndex(dd, trig_table.sin, at0), s1 = hn::GatherIndex(dd, trig_table.sin, at1);
+        return;
+    }
+    alignas(64) int32_t degrees[max_lanes];
+    alignas(64) double c[max_lanes], s[max_lanes];
+    hn::Store(theta, di, degrees);
+    for (size_t i = 0; i < hn::Lanes(di); ++i) {
+        const trig_pair t = trig_deg(degrees[i]);
+        c[i] = t.c, s[i] = t.s;
+    }
+    const size_t half = hn::Lanes(dd);
+    c0 = hn::Load(dd, c), c1 = hn::Load(dd, c + half), s0 = hn::Load(dd, s), s1 = hn::Load(dd, s + half);
 }
 
 // alusta for up to Lanes(DF) particles at once, from the next draws: the same
@@ -452,32 +535,23 @@ static void launch_group(particle *particles, const int32_t *slots, int count)
     const DF df;
     const DI di;
     const DD dd;
+    // All lanes' draws are loaded; those past count are not the launches'
+    // and make records that are not kept.
     const uint16_t *r = take_draws(4 * count);
-    alignas(64) int32_t draw[4][max_lanes] = {};
-    for (int i = 0; i < count; ++i)
-        for (int k = 0; k < 4; ++k)
-            draw[k][i] = r[4 * i + k];
-    const VI spread = hn::Load(di, draw[0]), angle = hn::Load(di, draw[1]), speed = hn::Load(di, draw[2]),
-             size = hn::Load(di, draw[3]);
+    const VQ2 r0 = draws_of(r), r1 = draws_of(r + 4 * hn::Lanes(dd));
     const int half = kulma / 2;
     const VD ax_d = hn::Set(dd, double(ax)), up = hn::Set(dd, 90.0);
     fields f;
-    f.x = to_floats(ax_d + scaled(-15, 15, lower(spread)), ax_d + scaled(-15, 15, upper(spread)));
+    f.x = to_floats(ax_d + scaled(-15, 15, draw<0>(r0)), ax_d + scaled(-15, 15, draw<0>(r1)));
     f.y = hn::Set(df, float(ay));
-    const VI theta = to_ints(scaled(-half, half, lower(angle)) + up, scaled(-half, half, upper(angle)) + up);
-    f.koko = to_floats(scaled(minkoko, maxkoko, lower(size)), scaled(minkoko, maxkoko, upper(size)));
+    const VI theta = to_ints(scaled(-half, half, draw<1>(r0)) + up, scaled(-half, half, draw<1>(r1)) + up);
+    VD c0, c1, s0, s1;
+    cos_sin(hn::IfThenElse(hn::FirstN(di, size_t(count)), theta, hn::Set(di, 90)), c0, c1, s0, s1);
+    const VD v0 = scaled(minvoima, maxvoima, draw<2>(r0)), v1 = scaled(minvoima, maxvoima, draw<2>(r1));
+    f.vx = to_floats(v0 * c0, v1 * c1);
+    f.vy = to_floats(hn::Neg(v0) * s0, hn::Neg(v1) * s1);
     f.age = hn::Zero(di);
-    alignas(64) int32_t degrees[max_lanes];
-    alignas(64) double c[max_lanes], sn[max_lanes];
-    hn::Store(theta, di, degrees);
-    for (size_t i = 0; i < hn::Lanes(di); ++i) {
-        const trig_pair t = trig_deg(degrees[i]);
-        c[i] = t.c, sn[i] = t.s;
-    }
-    const size_t half_lanes = hn::Lanes(dd);
-    const VD s0 = scaled(minvoima, maxvoima, lower(speed)), s1 = scaled(minvoima, maxvoima, upper(speed));
-    f.vx = to_floats(s0 * hn::Load(dd, c), s1 * hn::Load(dd, c + half_lanes));
-    f.vy = to_floats(hn::Neg(s0) * hn::Load(dd, sn), hn::Neg(s1) * hn::Load(dd, sn + half_lanes));
+    f.koko = to_floats(scaled(minkoko, maxkoko, draw<3>(r0)), scaled(minkoko, maxkoko, draw<3>(r1)));
     // The records made whole in vectors, then copied to their slots.
     alignas(64) particle made[max_lanes];
     store_records(f, made);
