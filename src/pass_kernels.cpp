@@ -106,7 +106,6 @@ using DD = hn::Rebind<double, DH>;
 using VF = hn::Vec<DF>;
 using VI = hn::Vec<DI>;
 using VD = hn::Vec<DD>;
-using MD = hn::Mask<DD>;
 using MI = hn::Mask<DI>;
 static_assert(sizeof(particle) == 6 * sizeof(float));
 
@@ -223,25 +222,18 @@ HWY_INLINE VI to_ints(VD lo, VD hi)  // truncated
     return hn::Combine(DI(), hn::DemoteTo(DIH(), hi), hn::DemoteTo(DIH(), lo));
 }
 
-HWY_INLINE MI join(MD lo, MD hi)
+// The position's sums are made in float: the float sum of two floats is
+// their sum in double rounded, so the float sum tests against an edge as the
+// double sum does, except where it lands on the edge itself.
+HWY_INLINE hn::Mask<DF> outside(VF pos, float edge)
 {
-    const DI di;
-    const VI l = hn::BitCast(di, hn::VecFromMask(DD(), lo)), h = hn::BitCast(di, hn::VecFromMask(DD(), hi));
-    return hn::MaskFromVec(hn::ConcatEven(di, h, l));
+    const DF df;
+    return hn::Or(hn::Ge(pos, hn::Set(df, edge)), hn::Lt(pos, hn::Zero(df)));
 }
 
-// Reversed where the move would leave the area.
-HWY_INLINE VD bounced(VD pos, VD v, double edge)
+HWY_INLINE hn::Mask<DF> on_edge(VF pos, float edge)
 {
-    const DD dd;
-    const VD to = pos + v;
-    return hn::IfThenElse(hn::Or(hn::Lt(to, hn::Zero(dd)), hn::Ge(to, hn::Set(dd, edge))), hn::Neg(v), v);
-}
-
-HWY_INLINE MD outside(VD pos, double edge)
-{
-    const DD dd;
-    return hn::Or(hn::Ge(pos, hn::Set(dd, edge)), hn::Lt(pos, hn::Zero(dd)));
+    return hn::Eq(pos, hn::Set(DF(), edge));
 }
 
 // For each set of four lanes (bit k for lane k), the lanes in order, packed
@@ -296,7 +288,7 @@ struct lanes_state {
 
 // step_one for Lanes(DF) particles.
 template <bool bounce, bool mark>
-HWY_INLINE void step_group(particle *p, const VD pull_div, block_work &w, int j, lanes_state &s, int &listed)
+HWY_INLINE void step_group(particle *p, int first, double pull_div, block_work &w, int j, lanes_state &s, int &listed)
 {
     const DF df;
     const DI di;
@@ -331,26 +323,36 @@ HWY_INLINE void step_group(particle *p, const VD pull_div, block_work &w, int j,
             __builtin_prefetch(row0 + s.cells[i], 1, 3);
     }
 
+    VF vx = r.vx, vy = r.vy;
+    auto exact_only = hn::Or(on_edge(r.x + vx, area_w), on_edge(r.y + vy, area_h));
+    if (bounce) {
+        vx = hn::IfThenElse(outside(r.x + vx, area_w), hn::Neg(vx), vx);
+        vy = hn::IfThenElse(outside(r.y + vy, area_h), hn::Neg(vy), vy);
+        exact_only = hn::Or(exact_only, hn::Or(on_edge(r.x + vx, area_w), on_edge(r.y + vy, area_h)));
+    }
+    if (HWY_UNLIKELY(!hn::AllFalse(df, exact_only))) {
+        // Rare: only the double sums tell, so these particles one at a time,
+        // their marks made as the others'.
+        w.listed = listed;
+        for (size_t i = 0; i < lanes; ++i)
+            step_one<bounce, false>(p[i], first, pull_div, w, j + int(i));
+        listed = w.listed;
+        s.slot = s.slot + hn::Set(di, int32_t(lanes));
+        return;
+    }
+    const VF nx = r.x + vx, ny = r.y + vy;
     const VD k0 = lower(r.koko), k1 = upper(r.koko);
     const VI new_age = to_ints(lower(r.age) + k0, upper(r.age) + k1);
-    const VD x0 = lower(r.x), x1 = upper(r.x), y0 = lower(r.y), y1 = upper(r.y);
-    VD vx0 = lower(r.vx), vx1 = upper(r.vx), vy0 = lower(r.vy), vy1 = upper(r.vy);
-    if (bounce) {
-        vx0 = bounced(x0, vx0, area_w), vx1 = bounced(x1, vx1, area_w);
-        vy0 = bounced(y0, vy0, area_h), vy1 = bounced(y1, vy1, area_h);
-    }
-    const VD nx0 = x0 + vx0, nx1 = x1 + vx1, ny0 = y0 + vy0, ny1 = y1 + vy1;
-    const MD off0 = hn::Or(outside(nx0, area_w), outside(ny0, area_h));
-    const MD off1 = hn::Or(outside(nx1, area_w), outside(ny1, area_h));
-    const MI again = hn::Or(join(off0, off1), hn::Gt(new_age, hn::Set(di, 254)));
+    const MI again = hn::Or(hn::RebindMask(di, hn::Or(outside(nx, area_w), outside(ny, area_h))),
+                            hn::Gt(new_age, hn::Set(di, 254)));
     list_lanes(again, s.slot, w.relaunch, listed);
     s.slot = s.slot + hn::Set(di, int32_t(lanes));
 
-    r.x = to_floats(nx0, nx1);
-    r.y = to_floats(ny0, ny1);
-    if (bounce)  // else vx is as it was
-        r.vx = to_floats(vx0, vx1);
-    r.vy = to_floats(vy0 + k0 / pull_div, vy1 + k1 / pull_div);  // pull grows with koko
+    r.x = nx;
+    r.y = ny;
+    r.vx = vx;
+    const VD pull = hn::Set(DD(), pull_div);
+    r.vy = to_floats(lower(vy) + k0 / pull, upper(vy) + k1 / pull);  // pull grows with koko, in double
     r.age = new_age;
     store_records(r, p);
 }
@@ -379,10 +381,9 @@ static void step_block_body(particle *p, int first, int count, double pull_div, 
     const int lanes = int(hn::Lanes(di));
     lanes_state s = {hn::FirstN(di, 0), hn::Iota(di, first), {}, {}};
     std::fill_n(s.cells, max_lanes, spare_cell);
-    const VD pull = hn::Set(DD(), pull_div);
     int listed = 0, j = 0;
     for (; j + lanes <= count; j += lanes)
-        step_group<bounce, mark>(p + j, pull, w, j, s, listed);
+        step_group<bounce, mark>(p + j, first, pull_div, w, j, s, listed);
     if (mark)
         s.mark_before(size_t(lanes));  // before the particles left over mark theirs
     w.listed = listed;

@@ -5,6 +5,7 @@
 #include "support.h"
 
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <functional>
 
@@ -165,5 +166,19 @@ TEST(FastPass, CountsOutsideTheThousands)
                                   alusta(pool[i]);
                               n = wanted;
                               bounce = f >= 100;
+                          }});
+}
+
+// Sums that land on an edge when rounded to float but stay below it in
+// double: not relaunched, and with bounce on not reversed.
+TEST(FastPass, SumsThatRoundOntoTheEdge)
+{
+    const float left_of_x_edge = std::nextafter(float(area_w), 0.0f), above_y_edge = std::nextafter(float(area_h), 0.0f);
+    expect_same_as_plain({"edge sums", 40, [&](int f, bool &bounce, particle *pool) {
+                              bounce = f % 2;
+                              for (int slot : {3, 21, 40, 517})
+                                  pool[slot] = make_particle(left_of_x_edge, 300, 0.00005f, 0, 10, 5);
+                              for (int slot : {9, 30, 700})
+                                  pool[slot] = make_particle(400, above_y_edge, 0, 0.00005f, 10, 5);
                           }});
 }
