@@ -323,19 +323,15 @@ HWY_INLINE void step_group(particle *p, int first, double pull_div, block_work &
     const MI marked = hn::And(drawn, hn::And(on_x, on_y));
     s.stray = hn::Or(s.stray, hn::AndNot(marked, drawn));
     if (mark) {
-        // Marked here rather than in a loop of their own, so that the stores
-        // that miss the cache overlap the arithmetic; lanes in order, so the
-        // higher slot wins a shared cell.
+        // Marked here rather than in a loop of their own, and each group's
+        // marks made during the next group's step, so that the stores that
+        // miss the cache overlap the arithmetic. (Prefetching the cells as
+        // well cost more than it saved.)
         const VI cell = hn::ShiftLeft<10>(draw_y) + hn::ShiftLeft<4>(draw_y) + draw_x;  // map_w is 1040
         static_assert(map_w == 1040);
-        // The map misses the caches: each group's cells are fetched now and
-        // marked during the next group's step.
         s.mark_before(lanes);
         hn::Store(hn::IfThenElse(marked, cell, hn::Set(di, spare_cell)), di, s.cells);
         hn::Store(hn::Or(hn::ShiftLeft<8>(s.slot), r.age), di, s.marks);
-        uint32_t *const row0 = map_row(0);
-        for (size_t i = 0; i < lanes; ++i)
-            __builtin_prefetch(row0 + s.cells[i], 1, 3);
     }
 
     VF vx = r.vx, vy = r.vy;
