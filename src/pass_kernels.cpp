@@ -216,11 +216,11 @@ HWY_INLINE VD upper(VI v)
 // for floats past the int range, where int(v) is undefined anyway.
 HWY_INLINE VI truncated(VF v)
 {
-#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+#if HWY_ARCH_X86 && HWY_TARGET != HWY_EMU128 && HWY_MAX_BYTES == 64
     return VI{_mm512_cvttps_epi32(v.raw)};
-#elif HWY_ARCH_X86 && HWY_TARGET == HWY_AVX2
+#elif HWY_ARCH_X86 && HWY_TARGET != HWY_EMU128 && HWY_MAX_BYTES == 32
     return VI{_mm256_cvttps_epi32(v.raw)};
-#elif HWY_ARCH_X86 && HWY_TARGET != HWY_EMU128
+#elif HWY_ARCH_X86 && HWY_TARGET != HWY_EMU128 && HWY_MAX_BYTES == 16
     return VI{_mm_cvttps_epi32(v.raw)};
 #else
     return hn::ConvertTo(DI(), v);
