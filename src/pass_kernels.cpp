@@ -251,35 +251,39 @@ HWY_INLINE hn::Mask<DF> on_edge(VF pos, float edge)
     return hn::Eq(pos, hn::Set(DF(), edge));
 }
 
-// For each set of four lanes (bit k for lane k), the lanes in order, packed
+// For each set of eight lanes (bit k for lane k), the lanes in order, packed
 // to the front, a byte each.
-static constexpr std::array<uint32_t, 16> packed_lanes = [] {
-    std::array<uint32_t, 16> t{};
-    for (unsigned bits = 0; bits < 16; ++bits)
-        for (unsigned lane = 0, at = 0; lane < 4; ++lane)
+static constexpr std::array<uint64_t, 256> packed_lanes = [] {
+    std::array<uint64_t, 256> t{};
+    for (unsigned bits = 0; bits < 256; ++bits)
+        for (unsigned lane = 0, at = 0; lane < 8; ++lane)
             if (bits >> lane & 1)
-                t[bits] |= lane << (8 * at++);
+                t[bits] |= uint64_t(lane) << (8 * at++);
     return t;
 }();
 
-// Appends the slots of the lanes in the mask to the list, in order; the list
-// has room for a whole vector past its end. (Highway's CompressStore would
-// copy its kilobyte of a table onto the stack on every call with GCC.)
+// Appends the slots of the lanes in the mask to the list, in order, eight
+// lanes at a time (four on 128-bit targets); the list has room for a whole
+// vector past its end. The lanes' slots follow each other. (Highway's
+// CompressStore would copy its kilobyte of a table onto the stack on every
+// call with GCC.)
 HWY_INLINE void list_lanes(MI which, VI slots, int32_t *list, int &listed)
 {
     const DI di;
-    const hn::Full128<int32_t> d4;
-    const hn::Rebind<uint8_t, decltype(d4)> d4_bytes;
-    alignas(8) uint8_t bits[8] = {};
-    hn::StoreMaskBits(di, which, bits);
-    alignas(64) int32_t slot[max_lanes];
-    hn::Store(slots, di, slot);
-    for (size_t quad = 0; quad < hn::Lanes(di); quad += 4) {
-        const unsigned nibble = bits[quad / 8] >> (quad % 8) & 15;
-        const uint32_t packed = packed_lanes[nibble];
-        const auto lanes = hn::PromoteTo(d4, hn::LoadU(d4_bytes, reinterpret_cast<const uint8_t *>(&packed)));
-        hn::StoreU(hn::Add(lanes, hn::Set(d4, slot[quad])), d4, list + listed);
-        listed += __builtin_popcount(nibble);
+    constexpr size_t lanes = hn::MaxLanes(DI()), at_once = lanes < 8 ? lanes : 8;
+    const hn::CappedTag<int32_t, at_once> d8;
+    const hn::Rebind<uint8_t, decltype(d8)> d8_bytes;
+    alignas(8) uint8_t mask_bits[8] = {};
+    hn::StoreMaskBits(di, which, mask_bits);
+    uint32_t bits;
+    memcpy(&bits, mask_bits, sizeof bits);
+    const int32_t first = hn::GetLane(slots);
+    for (size_t k = 0; k < lanes; k += at_once) {
+        const unsigned set = bits >> k & ((1u << at_once) - 1);
+        const uint64_t packed = packed_lanes[set];
+        const auto at = hn::PromoteTo(d8, hn::LoadU(d8_bytes, reinterpret_cast<const uint8_t *>(&packed)));
+        hn::StoreU(hn::Add(at, hn::Set(d8, first + int32_t(k))), d8, list + listed);
+        listed += __builtin_popcount(set);
     }
 }
 
