@@ -322,10 +322,10 @@ HWY_INLINE void step_group(particle *p, int first, double pull_div, block_work &
     hn::StoreU(draw_y, di, w.y + j);
     hn::StoreU(r.age, di, w.age + j);
     const MI drawn = hn::Gt(r.age, hn::Zero(di));
-    const MI on_x = hn::And(hn::Gt(draw_x, hn::Set(di, -1)), hn::Lt(draw_x, hn::Set(di, area_w + 1)));
-    const MI on_y = hn::And(hn::Gt(draw_y, hn::Set(di, -1)), hn::Lt(draw_y, hn::Set(di, area_h + 1)));
-    const MI marked = hn::And(drawn, hn::And(on_x, on_y));
-    s.stray = hn::Or(s.stray, hn::AndNot(marked, drawn));
+    const MI off_map = hn::Or(hn::Lt(hn::Or(draw_x, draw_y), hn::Zero(di)),
+                              hn::Or(hn::Gt(draw_x, hn::Set(di, area_w)), hn::Gt(draw_y, hn::Set(di, area_h))));
+    const MI marked = hn::AndNot(off_map, drawn);
+    s.stray = hn::Or(s.stray, hn::And(off_map, drawn));
     if (mark) {
         // Marked here rather than in a loop of their own, and each group's
         // marks made during the next group's step, so that the stores that
