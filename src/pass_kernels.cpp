@@ -506,7 +506,8 @@ HWY_INLINE VD draw(VQ2 four)
 {
     const DQ2 dq2;
     const VQ2 bits = hn::And(hn::ShiftRight<16 * k>(four), hn::Set(dq2, 0xFFFFu));
-    constexpr uint64_t two_52 = 0x4330000000000000u;  // 2^52, whose last bits count ones
+    // The double 2^52 with the draw in the low bits of its mantissa is 2^52 + draw.
+    constexpr uint64_t two_52 = 0x4330000000000000u;
     return hn::BitCast(DD(), hn::Or(bits, hn::Set(dq2, two_52))) - hn::Set(DD(), 4503599627370496.0);
 }
 
