@@ -338,6 +338,9 @@ HWY_INLINE void step_group(particle *p, int first, double pull_div, block_work &
         hn::Store(hn::Or(hn::ShiftLeft<8>(s.slot), r.age), di, s.marks);
     }
 
+    const VI slots = s.slot;
+    s.slot = s.slot + hn::Set(di, int32_t(lanes));
+
     VF vx = r.vx, vy = r.vy;
     auto exact_only = hn::Or(on_edge(r.x + vx, area_w), on_edge(r.y + vy, area_h));
     if (bounce) {
@@ -352,7 +355,6 @@ HWY_INLINE void step_group(particle *p, int first, double pull_div, block_work &
         for (size_t i = 0; i < lanes; ++i)
             step_one<bounce, false>(p[i], first, pull_div, w, j + int(i));
         listed = w.listed;
-        s.slot = s.slot + hn::Set(di, int32_t(lanes));
         return;
     }
     const VF nx = r.x + vx, ny = r.y + vy;
@@ -360,8 +362,7 @@ HWY_INLINE void step_group(particle *p, int first, double pull_div, block_work &
     const VI new_age = to_ints(lower(r.age) + k0, upper(r.age) + k1);
     const MI again = hn::Or(hn::RebindMask(di, hn::Or(outside(nx, area_w), outside(ny, area_h))),
                             hn::Gt(new_age, hn::Set(di, 254)));
-    list_lanes(again, s.slot, w.relaunch, listed);
-    s.slot = s.slot + hn::Set(di, int32_t(lanes));
+    list_lanes(again, slots, w.relaunch, listed);
 
     r.x = nx;
     r.y = ny;
