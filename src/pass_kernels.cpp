@@ -42,6 +42,23 @@ namespace TARGET_NAMESPACE {
 // The state rounds of lanes ahead.
 static constexpr lcg_jump lcg_round = lcg_steps(rng_lanes);
 
+// The states of the first round of draws, from the generator's.
+static void first_round(uint64_t (&lane)[rng_lanes])
+{
+    uint64_t state = rng_state;
+    for (int j = 0; j < rng_lanes; ++j)
+        lane[j] = state = state * lcg_mul + lcg_inc;
+}
+
+// The draws of the last round into out, of which left are wanted, and the
+// state that made the last of those kept.
+static void last_round(const uint64_t (&lane)[rng_lanes], uint16_t *out, int left)
+{
+    for (int j = 0; j < rng_lanes; ++j)
+        out[j] = uint16_t(lane[j] >> 49);
+    rng_state = lane[left - 1];
+}
+
 #if ONE_LANE
 // One lane: the particles one at a time.
 
@@ -50,16 +67,15 @@ static void make_draws(uint16_t *out, int count)
 {
     if (count <= 0)
         return;
-    uint64_t lane[rng_lanes], state = rng_state;
-    for (int j = 0; j < rng_lanes; ++j)
-        lane[j] = state = state * lcg_mul + lcg_inc;
-    for (int i = 0; i < count; i += rng_lanes)
+    uint64_t lane[rng_lanes];
+    first_round(lane);
+    int i = 0;
+    for (; i + rng_lanes < count; i += rng_lanes)
         for (int j = 0; j < rng_lanes; ++j) {
             out[i + j] = uint16_t(lane[j] >> 49);
-            if (i + j == count - 1)
-                rng_state = lane[j];  // the state that made the last draw kept
             lane[j] = lane[j] * lcg_round.mul + lcg_round.inc;
         }
+    last_round(lane, out + i, count - i);
 }
 
 template <bool bounce, bool mark>
@@ -474,9 +490,7 @@ static void make_draws(uint16_t *out, int count)
     if (count <= 0)
         return;
     alignas(64) uint64_t first[rng_lanes];
-    uint64_t state = rng_state;
-    for (int j = 0; j < rng_lanes; ++j)
-        first[j] = state = state * lcg_mul + lcg_inc;
+    first_round(first);
     hn::Vec<DQ> lane[vectors];
     for (size_t v = 0; v < vectors; ++v)
         lane[v] = hn::Load(dq, first + v * lanes);
@@ -486,12 +500,9 @@ static void make_draws(uint16_t *out, int count)
             hn::StoreU(hn::TruncateTo(d16, hn::ShiftRight<49>(lane[v])), d16, out + i + v * lanes);
             lane[v] = times(lane[v], lcg_round.mul) + hn::Set(dq, lcg_round.inc);
         }
-    // The last round, and the state that made the last draw kept.
     for (size_t v = 0; v < vectors; ++v)
         hn::Store(lane[v], dq, first + v * lanes);
-    for (int j = 0; j < rng_lanes; ++j)
-        out[i + j] = uint16_t(first[j] >> 49);
-    rng_state = first[count - 1 - i];
+    last_round(first, out + i, count - i);
 }
 
 // The draws of Lanes(DD) launches from r, four each: as 64-bit lanes, a
