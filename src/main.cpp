@@ -11,8 +11,14 @@ int main(int argc, char *argv[])
 {
     (void)argc, (void)argv;
 
+    quiet_text_fallback();
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         fprintf(stderr, "SDL ei alustunut: %s\n", SDL_GetError());
+        return 0;
+    }
+    if (const char *reason = no_display_reason()) {
+        fprintf(stderr, "SDL ei alustunut: %s\n", reason);
+        SDL_Quit();
         return 0;
     }
     SDL_WM_SetCaption("Laavasuihku!", nullptr);

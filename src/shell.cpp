@@ -1,6 +1,41 @@
 #include "shell.h"
 
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// Drivers that show no window: SDL 2's offscreen and dummy, and classic SDL's
+// pictures in text.
+static bool windowless(const char *driver)
+{
+    for (const char *name : {"offscreen", "dummy", "caca", "aalib"})
+        if (strcmp(driver, name) == 0)
+            return true;
+    return false;
+}
+
+void quiet_text_fallback()
+{
+    // Left to choose, classic SDL falls back to libcaca, which takes the
+    // terminal over, or ends the process where it knows no terminal; its null
+    // output keeps the fallback quiet until it is reported.
+    if (!getenv("SDL_VIDEODRIVER"))
+        setenv("CACA_DRIVER", "null", 0);
+}
+
+const char *no_display_reason()
+{
+    char name[32];
+    if (!SDL_VideoDriverName(name, sizeof name) || !windowless(name))
+        return nullptr;
+    const char *asked = getenv("SDL_VIDEODRIVER");
+    if (asked && strstr(asked, name))
+        return nullptr;
+    static char reason[128];
+    snprintf(reason, sizeof reason, "no display to show the window on (SDL fell back to its %s video driver)", name);
+    return reason;
+}
 
 void keep_only_quit_events()
 {

@@ -3,6 +3,15 @@
 
 #include "effect.h"
 
+// Called before SDL starts: a fallback to drawing in the terminal stays off it.
+void quiet_text_fallback();
+
+// Why SDL, though started, has nowhere to show the window: with no display,
+// SDL 2 falls back to a video driver that shows nothing, classic SDL to
+// pictures in text. Null when there is a display, or when that driver was
+// asked for (the tests' dummy).
+const char *no_display_reason();
+
 // Keeps SDL's small event queue for close requests alone. Key and mouse state
 // are still tracked for ignored events, so the controls read them as before,
 // but a burst of mouse motion can no longer crowd a close request out.

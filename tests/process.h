@@ -40,7 +40,8 @@ struct running_program {
     int out_fd = -1, err_fd = -1;
 };
 
-// Starts the program in `dir` with extra environment, under a wrapper
+// Starts the program in `dir` with extra environment (an empty value takes
+// the variable away), under a wrapper
 // command (valgrind, say) if one is given.
 inline running_program start_program(const fs::path &dir, const std::map<std::string, std::string> &env,
                                      const std::vector<std::string> &wrapper = {})
@@ -65,7 +66,7 @@ inline running_program start_program(const fs::path &dir, const std::map<std::st
         if (chdir(dir.c_str()) != 0)
             _exit(127);
         for (auto &[key, value] : env)
-            setenv(key.c_str(), value.c_str(), 1);
+            value.empty() ? unsetenv(key.c_str()) : setenv(key.c_str(), value.c_str(), 1);
         execvp(argv[0], argv.data());
         _exit(127);
     }

@@ -29,12 +29,12 @@ install_missing() {
 # and what qemu takes the program's libraries from. Made once, then kept.
 make_sysroot() {
     local arch=$1 sysroot=$2
-    local packages="libc6-dev,libstdc++-$gcc_major-dev,libsdl1.2-dev,libgtest-dev,libhwy-dev"
+    local packages="libc6-dev,libstdc++-$gcc_major-dev,libsdl1.2-dev,libgtest-dev,libhwy-dev,libxrandr-dev"
     [ -f "$sysroot/.made-from" ] && [ "$(cat "$sysroot/.made-from")" = "$release $packages" ] && return 0
     rm -rf "$sysroot"
     echo "--- a Debian $release sysroot for $arch"
     mmdebstrap --quiet --variant=extract --architectures="$arch" --include="$packages" \
-        "$release" "$sysroot" http://deb.debian.org/debian || return 1
+        "$release" "$sysroot" || return 1
     # Where the C library lives in /usr alone (Debian 13), /lib and the rest are
     # links that base-files would make; qemu looks for the dynamic linker there.
     local d

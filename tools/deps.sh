@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, whatever the build and the tests still need.
+# Installs, from Debian's packages, whatever is still missing: for the program
+# alone with `program`, for the program, its tests and the benchmark without.
+# Usage: tools/deps.sh [program]
 set -euo pipefail
 
-packages=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev
-          xvfb xdotool x11-utils imagemagick libx11-dev
-          valgrind clang libclang-rt-dev
-          dpkg-dev lintian desktop-file-utils man-db appstream librsvg2-bin file libhwy-dev)
+program=(g++ cmake make pkg-config libhwy-dev libxrandr-dev)
+tests=(libgtest-dev libbenchmark-dev
+       xvfb xdotool x11-utils imagemagick libx11-dev xserver-xorg-core xserver-xorg-video-dummy
+       valgrind clang libclang-rt-dev
+       dpkg-dev lintian desktop-file-utils man-db appstream librsvg2-bin file)
+packages=("${program[@]}")
+[ "${1:-}" = program ] || packages+=("${tests[@]}")
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
