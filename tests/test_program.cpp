@@ -35,13 +35,14 @@ TEST(Program, ReportsWhenSdlCannotStart)
 {
     // A driver that does not exist; and, with SDL left to choose, no display
     // at all or one where no X server listens (over ssh without X forwarding,
-    // say), where SDL 2 would settle on a driver that shows nothing.
+    // say), where SDL would settle on a driver that shows no window. (Wayland
+    // looks for its socket in XDG_RUNTIME_DIR, and complains without one.)
+    fs::path dir = fresh_folder("nosdl");
     const std::map<std::string, std::string> cases[] = {
         {{"SDL_VIDEODRIVER", "no-such-driver"}},
-        {{"SDL_VIDEODRIVER", ""}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
-        {{"SDL_VIDEODRIVER", ""}, {"DISPLAY", ":65001"}, {"WAYLAND_DISPLAY", ""}},
+        {{"SDL_VIDEODRIVER", ""}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"XDG_RUNTIME_DIR", dir}},
+        {{"SDL_VIDEODRIVER", ""}, {"DISPLAY", ":65001"}, {"WAYLAND_DISPLAY", ""}, {"XDG_RUNTIME_DIR", dir}},
     };
-    fs::path dir = fresh_folder("nosdl");
     for (const auto &env : cases) {
         run_result r = run_program(dir, env, -1ms, 10000ms);
         const std::string what = env.count("DISPLAY") ? "DISPLAY=" + env.at("DISPLAY") : "no such driver";
