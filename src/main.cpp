@@ -1,5 +1,6 @@
 // Laavasuihku: a fountain of glowing particles over a picture.
 #include "effect.h"
+#include "pace.h"
 #include "picture.h"
 #include "shell.h"
 
@@ -31,6 +32,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     SDL_Flip(screen);
+    start_pacing();
     background = in_display_format(background);
     keep_only_quit_events();
 

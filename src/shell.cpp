@@ -1,4 +1,5 @@
 #include "shell.h"
+#include "pace.h"
 
 #include <climits>
 #include <cstdio>
@@ -105,4 +106,5 @@ void redraw(SDL_Surface *screen, SDL_Surface *background, particle *particles, b
 {
     draw_frame(screen, background, particles, bounce);
     SDL_Flip(screen);
+    wait_for_refresh();
 }

@@ -3,10 +3,12 @@
 // 1024 x 768 x 32 pixels (LAAVA_DUMP_FRAMES="3,40", LAAVA_DUMP_PREFIX) and,
 // after the last of them, ask the program to quit with SIGTERM; and it can
 // make the video mode or the particle pool fail (LAAVA_FAIL_VIDEO_MODE,
-// LAAVA_FAIL_POOL).
+// LAAVA_FAIL_POOL); and it can keep the number of flips so far in a file
+// (LAAVA_COUNT_FLIPS), for a test to take the frame rate from.
 #include <SDL.h>
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -40,12 +42,27 @@ static void dump(SDL_Surface *s, int frame)
     fclose(f);
 }
 
+static void count_flip(int flips)
+{
+    static int fd = [] {
+        const char *path = getenv("LAAVA_COUNT_FLIPS");
+        return path ? open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;
+    }();
+    if (fd < 0)
+        return;
+    char text[24];
+    int length = snprintf(text, sizeof text, "%20d\n", flips);
+    if (pwrite(fd, text, size_t(length), 0) != length)
+        return;
+}
+
 extern "C" int SDL_Flip(SDL_Surface *screen)
 {
     static auto real_flip = reinterpret_cast<int (*)(SDL_Surface *)>(dlsym(RTLD_NEXT, "SDL_Flip"));
     static std::vector<int> wanted = frames_to_dump();
     static int flips = 0;
     ++flips;
+    count_flip(flips);
     for (size_t i = 0; i < wanted.size(); ++i)
         if (wanted[i] == flips) {
             dump(screen, flips);

@@ -1,8 +1,10 @@
 // The frame loop's steps around the particles: the picture and the redraw.
+#include "pace.h"
 #include "picture.h"
 #include "shell.h"
 #include "support.h"
 
+#include <cmath>
 #include <cstring>
 
 // A 1024 x 255 picture of the given depth, filled with a pattern of many colours.
@@ -100,4 +102,53 @@ TEST(Events, OnlyCloseRequestsAreQueued)
     SDL_PushEvent(&quit_event);
     EXPECT_TRUE(take_event());
     EXPECT_FALSE(take_event());
+}
+
+// ---- The pace ---------------------------------------------------------------
+
+// Runs frames whose work takes work(k) seconds, each flip returning at once
+// or, given a refresh period, at the next refresh as a flip with vertical
+// sync does; says when each frame ended its wait.
+template <class Work>
+static std::vector<double> paced_frames(frame_clock clock, int count, Work work, double refresh = 0)
+{
+    std::vector<double> ends;
+    double t = clock.deadline;
+    for (int k = 0; k < count; ++k) {
+        t += work(k);
+        if (refresh > 0)
+            t = std::ceil(t / refresh - 1e-9) * refresh;
+        t = wait_until(clock, t);
+        ends.push_back(t);
+    }
+    return ends;
+}
+
+TEST(Pace, OneFramePerPeriodAndNoBurstAfterALateOne)
+{
+    const double period = 1 / 75.0;
+    auto quick = paced_frames({period, 0}, 300, [](int) { return 0.002; });
+    EXPECT_NEAR(quick.back() - quick.front(), 299 * period, 1e-9);
+
+    // Frame 100 takes 50 ms: the frames after it keep the period.
+    auto late = paced_frames({period, 0}, 300, [](int k) { return k == 100 ? 0.05 : 0.002; });
+    EXPECT_GE(late[100] - late[99], 0.05);
+    for (int k = 101; k < 300; ++k)
+        ASSERT_NEAR(late[k] - late[k - 1], period, 1e-9) << "frame " << k;
+
+    // Frames slower than the period come as fast as they can, no faster.
+    auto slow = paced_frames({period, 0}, 100, [](int) { return 0.02; });
+    EXPECT_NEAR(slow.back() - slow.front(), 99 * 0.02, 1e-9);
+}
+
+TEST(Pace, AFlipThatWaitsForTheRefreshIsNotWaitedForTwice)
+{
+    // The screen refreshes at the rate reported, or a little off it.
+    const double period = 1 / 60.0;
+    for (double refresh : {period, period * 1.001, period * 0.999}) {
+        auto ends = paced_frames({period, 0}, 600, [](int) { return 0.004; }, refresh);
+        const double rate = 599 / (ends.back() - ends.front());
+        EXPECT_GT(rate, 0.99 / refresh) << "refresh every " << refresh * 1000 << " ms";
+        EXPECT_LT(rate, 1.001 / refresh);
+    }
 }

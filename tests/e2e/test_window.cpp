@@ -12,12 +12,15 @@
 #include <cmath>
 #include <cstdio>
 #include <set>
+#include <sstream>
 
 using namespace std::chrono_literals;
 
 // ---- The X server -----------------------------------------------------------
 
-// Xvfb on a display number it picks itself, so that runs side by side never meet.
+// An X server on a display number it picks itself, so that runs side by side
+// never meet: Xvfb, which reports no refresh rate, unless a suite starts
+// another.
 class XServerTest : public ::testing::Test {
   protected:
     static inline pid_t server = -1;
@@ -26,18 +29,26 @@ class XServerTest : public ::testing::Test {
 
     static void SetUpTestSuite()
     {
+        start_server({"Xvfb", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+    }
+
+    static void start_server(std::vector<std::string> command)
+    {
         int fds[2];
         if (pipe(fds) != 0)
             return;
+        command.insert(command.begin() + 1, {"-displayfd", std::to_string(fds[1])});
         server = fork();
         if (server == 0) {
             prctl(PR_SET_PDEATHSIG, SIGKILL);
             close(fds[0]);
             int null_fd = open("/dev/null", O_RDWR);
             dup2(null_fd, 1), dup2(null_fd, 2);
-            std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                   static_cast<char *>(nullptr));
+            std::vector<char *> argv;
+            for (std::string &word : command)
+                argv.push_back(word.data());
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
             _exit(127);
         }
         close(fds[1]);
@@ -70,7 +81,8 @@ class XServerTest : public ::testing::Test {
 
     void SetUp() override
     {
-        ASSERT_NE(dpy, nullptr) << "Xvfb did not start: the end-to-end tests need the xvfb package";
+        ASSERT_NE(dpy, nullptr) << "the X server did not start: the end-to-end tests need the xvfb package, "
+                                   "and as root xserver-xorg-video-dummy";
     }
 };
 
@@ -221,7 +233,11 @@ class WindowTest : public XServerTest {
         dir = fresh_folder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         if (with_picture)
             write_picture(dir / "tausta.bmp");
-        program = start_program(dir, {{"SDL_VIDEODRIVER", "x11"}, {"DISPLAY", display_name}});
+        // The frame shim counts the flips.
+        program = start_program(dir, {{"SDL_VIDEODRIVER", "x11"},
+                                      {"DISPLAY", display_name},
+                                      {"LD_PRELOAD", LAAVA_SHIM},
+                                      {"LAAVA_COUNT_FLIPS", dir / "flips"}});
         // SDL on SDL 2 makes and drops a window or two while it starts, one of
         // them shown at 1024 x 768 for a moment: wait for the one that stays.
         Window seen = 0;
@@ -257,8 +273,79 @@ class WindowTest : public XServerTest {
         return grab(dpy, window);
     }
 
+    // The frames shown so far.
+    int flips() const
+    {
+        std::ifstream in(dir / "flips");
+        int count = 0;
+        in >> count;
+        return count;
+    }
+
+    // Holds a key down for some frames, as a person does.
+    void hold_key_frames(const char *key, int frames)
+    {
+        xdotool(std::string("keydown ") + key);
+        const int until = flips() + frames;
+        for (int i = 0; i < 6000 && flips() < until; ++i)
+            std::this_thread::sleep_for(10ms);
+        xdotool(std::string("keyup ") + key);
+    }
+
+    // How many frames a second the program shows, and how much of a core it
+    // takes, over a while.
+    struct pace {
+        double frames_per_second, core_share;
+    };
+
+    long cpu_ticks() const
+    {
+        std::ifstream stat("/proc/" + std::to_string(program.pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::istringstream fields(text.substr(text.rfind(')') + 2));  // from field 3 on
+        std::string skipped;
+        for (int field = 3; field < 14; ++field)
+            fields >> skipped;
+        long user = 0, system = 0;  // fields 14 and 15
+        fields >> user >> system;
+        return user + system;
+    }
+
+    pace measure_pace(std::chrono::milliseconds over)
+    {
+        const auto t0 = std::chrono::steady_clock::now();
+        const int f0 = flips();
+        const long c0 = cpu_ticks();
+        std::this_thread::sleep_for(over);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        return {(flips() - f0) / seconds, double(cpu_ticks() - c0) / double(sysconf(_SC_CLK_TCK)) / seconds};
+    }
+
+    // One frame per refresh of the screen at rate, with the fewest particles
+    // and the most; a busy machine may drop a frame, but none comes early.
+    void expect_paced_to(double rate)
+    {
+        start();
+        for (bool most : {false, true}) {
+            if (most)
+                hold_key_frames("a", 1000);
+            std::this_thread::sleep_for(500ms);
+            pace p = measure_pace(4000ms);
+            printf("%s particles: %.1f frames a second, %.0f %% of a core\n", most ? "999,000" : "1000",
+                   p.frames_per_second, 100 * p.core_share);
+            const char *what = most ? "999,000 particles" : "1000 particles";
+            EXPECT_LT(p.frames_per_second, 1.03 * rate) << what;
+            EXPECT_GT(p.frames_per_second, (most ? 0.85 : 0.9) * rate) << what;
+            // SDL 1.2 on SDL 2 spends some 10 ms of processor on each flip.
+            if (!most) {
+                EXPECT_LT(p.core_share, uses_sdl2() ? 1.0 : 0.5) << "the processor rests between frames";
+            }
+        }
+        quit_with_escape();
+    }
+
     // After a change, once every particle launched before it has burned out.
-    // A particle lives at most 51 frames; SDL 1.2 on SDL 2 shows some 50 a second.
+    // A particle lives at most 51 frames, under a second at 60 frames a second.
     frame settled_shot()
     {
         std::this_thread::sleep_for(1200ms);
@@ -403,7 +490,7 @@ TEST_F(WindowTest, AAndSAddAndDropParticles)
     start();
     int normal = sky(settled_shot()).count;
     long before = peak_memory_kib();
-    hold_key("a", 10.0);  // about a thousand frames: to the most there can be
+    hold_key_frames("a", 1000);  // to the most there can be
     frame many = shot();
     save_png(many, "e2e-many");
     EXPECT_GT(sky(many).count, 5 * normal);
@@ -450,6 +537,57 @@ TEST_F(WindowTest, BTogglesBouncingOffTheEdges)
     save_png(seen, "e2e-bounce");
     EXPECT_TRUE(tap_until([](int count) { return count < 500; }).first) << "b does not switch bouncing off";
     quit_with_escape();
+}
+
+TEST_F(WindowTest, OneFramePerRefreshSixtyWhereTheScreenReportsNoRate)
+{
+    expect_paced_to(60);
+}
+
+// Xorg with its dummy video driver: a real X server whose RandR reports its
+// mode's refresh rate, 74.9 Hz.
+class XorgWindowTest : public WindowTest {
+  protected:
+    static constexpr double refresh_rate = 138.75e6 / (1728 * 1072);
+
+    static void SetUpTestSuite()
+    {
+        fs::path dir = fresh_folder("xorg");
+        std::ofstream(dir / "xorg.conf") << R"(
+Section "ServerFlags"
+  Option "DontVTSwitch" "true"
+  Option "AutoAddDevices" "false"
+EndSection
+Section "Device"
+  Identifier "card"
+  Driver "dummy"
+  VideoRam 65536
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+  Modeline "1280x1024_75" 138.75 1280 1368 1504 1728 1024 1027 1034 1072 -hsync +vsync
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "card"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Modes "1280x1024_75"
+  EndSubSection
+EndSection
+)";
+        start_server({"Xorg", "-config", dir / "xorg.conf", "-logfile", dir / "Xorg.log", "-noreset", "-nolisten",
+                      "tcp", "-novtswitch", "-sharevts"});
+    }
+};
+
+TEST_F(XorgWindowTest, OneFramePerRefreshAtTheScreensRate)
+{
+    expect_paced_to(refresh_rate);
 }
 
 TEST_F(WindowTest, EscapeEndsQuietlyWithZero)
