@@ -6,6 +6,7 @@
 #include <cstring>
 
 uint32_t corner_map[map_w * map_h + 1];
+uint8_t square_map[screen_h][screen_w];
 
 // ---- Levels ----------------------------------------------------------------
 
@@ -62,6 +63,21 @@ static void paint_marks(SDL_Surface *screen, const area &marked, const pass_kern
     }
 }
 
+// Paints the squares marked in the square map and leaves it clear.
+static void paint_squares(SDL_Surface *screen, const area &marked)
+{
+    const int to_x = std::min(marked.x1 + dot_size, screen_w), to_y = std::min(marked.y1 + dot_size, screen_h);
+    for (int y = marked.y0; y < to_y; ++y) {
+        Uint32 *out = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(screen->pixels) + y * screen->pitch);
+        uint8_t *ages = square_map[y];
+        for (int x = marked.x0; x < to_x; ++x)
+            if (ages[x]) {
+                out[x] = palette[ages[x]];
+                ages[x] = 0;
+            }
+    }
+}
+
 // Draws the squares of one stepped block straight onto the screen. A fresh
 // launch has age 0 and no square.
 static void draw_squares(SDL_Surface *screen, const block_work &w, int count)
@@ -109,7 +125,10 @@ void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
                        std::max(*std::min_element(w.lo_y, w.lo_y + max_lanes), 0),
                        std::min(*std::max_element(w.hi_x, w.hi_x + max_lanes), area_w),
                        std::min(*std::max_element(w.hi_y, w.hi_y + max_lanes), area_h)};
-        paint_marks(screen, marked, k);
+        if (k.marks_squares)
+            paint_squares(screen, marked);
+        else
+            paint_marks(screen, marked, k);
     }
     if (SDL_MUSTLOCK(screen))
         SDL_UnlockSurface(screen);

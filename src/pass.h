@@ -36,6 +36,15 @@ inline bool on_map(int x, int y)
     return unsigned(x) <= unsigned(area_w) && unsigned(y) <= unsigned(area_h);
 }
 
+// ---- The square map ----------------------------------------------------------
+
+// One particle at a time, the corners' marks wait on the caches: the corner
+// map is 3.2 MB. There a square's age is written instead into its nine
+// pixels of a map of bytes (768 KB, which the caches keep), in slot order, so
+// that the square drawn last wins as in the corner map, and the map is then
+// painted in the ages' colours. 0 stays "no square".
+extern uint8_t square_map[screen_h][screen_w];
+
 // ---- Blocks ----------------------------------------------------------------
 
 constexpr int block = 1024;
@@ -54,10 +63,12 @@ struct block_work {
 };
 
 // Draw position, ageing, bounce, move and pull for one particle, and with
-// mark its corner marked in the map. All sums in double, rounded to float
-// where they are stored; edge tests on the sums.
+// mark its corner marked in the map; its slot listed if it is to be launched
+// again. All sums in double, rounded to float where they are stored; edge
+// tests on the sums. The corners' bounds and strays are taken afterwards
+// (add_corners), so that the loop keeps its counts in registers.
 template <bool bounce, bool mark>
-inline void step_one(particle &p, int first, double pull_div, block_work &w, int j)
+inline void step_one(particle &p, int first, double pull_div, block_work &w, int j, int &listed)
 {
     const float x = p.x, y = p.y, koko = p.koko;
     const int age = p.age;
@@ -65,12 +76,8 @@ inline void step_one(particle &p, int first, double pull_div, block_work &w, int
     w.x[j] = draw_x;
     w.y[j] = draw_y;
     w.age[j] = age;
-    const bool marked = age >= 1 && on_map(draw_x, draw_y);
-    if (mark && marked)
+    if (mark && age >= 1 && on_map(draw_x, draw_y))
         map_row(draw_y)[draw_x] = corner_mark(first + j, age);
-    w.stray |= age >= 1 && !marked;
-    w.lo_x[0] = std::min(w.lo_x[0], draw_x), w.hi_x[0] = std::max(w.hi_x[0], draw_x);
-    w.lo_y[0] = std::min(w.lo_y[0], draw_y), w.hi_y[0] = std::max(w.hi_y[0], draw_y);
     const int new_age = int(age + double(koko));
     double vx = p.vx, vy = p.vy;
     if (bounce) {
@@ -83,8 +90,33 @@ inline void step_one(particle &p, int first, double pull_div, block_work &w, int
     p.vx = float(vx);
     p.vy = float(vy + koko / pull_div);  // pull grows with koko
     p.age = new_age;
-    w.relaunch[w.listed] = first + j;
-    w.listed += (new_age > 254) | (nx >= area_w) | (ny >= area_h) | (nx < 0) | (ny < 0);
+    w.relaunch[listed] = first + j;
+    listed += (new_age > 254) | (nx >= area_w) | (ny >= area_h) | (nx < 0) | (ny < 0);
+}
+
+// Adds the corners from .. to - 1 of the block to lane 0's bounds, and notes
+// a square among them whose corner is off the map.
+inline void add_corners(block_work &w, int from, int to)
+{
+    int lo_x = w.lo_x[0], lo_y = w.lo_y[0], hi_x = w.hi_x[0], hi_y = w.hi_y[0];
+    bool stray = false;
+    for (int j = from; j < to; ++j) {
+        lo_x = std::min(lo_x, w.x[j]), hi_x = std::max(hi_x, w.x[j]);
+        lo_y = std::min(lo_y, w.y[j]), hi_y = std::max(hi_y, w.y[j]);
+        stray |= w.age[j] >= 1 && !on_map(w.x[j], w.y[j]);
+    }
+    w.lo_x[0] = lo_x, w.lo_y[0] = lo_y, w.hi_x[0] = hi_x, w.hi_y[0] = hi_y;
+    w.stray |= stray;
+}
+
+// Writes the age of the square at (x, y), which is on the map, into the
+// square map.
+inline void mark_square(int x, int y, int age)
+{
+    for (int row = 0; row < dot_size; ++row) {
+        uint8_t *at = &square_map[y + row][x];
+        at[0] = at[1] = at[2] = uint8_t(age);
+    }
 }
 
 // ---- Kernels ---------------------------------------------------------------
@@ -93,6 +125,8 @@ inline void step_one(particle &p, int first, double pull_div, block_work &w, int
 struct pass_kernels {
     // From how many particles on the squares are marked rather than drawn one by one.
     int map_from;
+    // Whether the squares are marked in the square map rather than the corner map.
+    bool marks_squares;
     // Steps particles first .. first + count - 1 (at p), marking their corners if mark.
     void (*step_block)(particle *p, int first, int count, double pull_div, bool bounce, bool mark, block_work &w);
     // The highest of the three marks at and left of each cell of a map row, which is left clear.

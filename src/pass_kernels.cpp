@@ -78,13 +78,60 @@ static void make_draws(uint16_t *out, int count)
     last_round(lane, out + i, count - i);
 }
 
+// step_one with the position summed in float, as the vector kernels do: the
+// float sum of two floats is their double sum rounded, and it tests against
+// an edge as the double sum does unless it lands on the edge itself, where
+// step_one decides. Bounds and counts stay in registers.
 template <bool bounce, bool mark>
 static void step_block_body(particle *p, int first, int count, double pull_div, block_work &w)
 {
-    w.listed = 0;
-    w.stray = false;
-    for (int j = 0; j < count; ++j)
-        step_one<bounce, mark>(p[j], first, pull_div, w, j);
+    int listed = 0;
+    int lo_x = w.lo_x[0], lo_y = w.lo_y[0], hi_x = w.hi_x[0], hi_y = w.hi_y[0];
+    bool stray = false;
+    for (int j = 0; j < count; ++j) {
+        // The pool streams from memory: ask for the next block's records early.
+        if (j % 8 == 0)
+            for (size_t line = 0; line < 8 * sizeof(particle); line += 64)
+                __builtin_prefetch(reinterpret_cast<const char *>(p + j + block) + line, 1, 0);
+        particle &q = p[j];
+        const float x = q.x, y = q.y, koko = q.koko;
+        float vx = q.vx, vy = q.vy;
+        const int age = q.age;
+        const int draw_x = int(x), draw_y = int(y);
+        w.x[j] = draw_x;
+        w.y[j] = draw_y;
+        w.age[j] = age;
+        lo_x = std::min(lo_x, draw_x), hi_x = std::max(hi_x, draw_x);
+        lo_y = std::min(lo_y, draw_y), hi_y = std::max(hi_y, draw_y);
+        if (age >= 1) {
+            if (!on_map(draw_x, draw_y))
+                stray = true;
+            else if (mark)
+                mark_square(draw_x, draw_y, age);
+        }
+        bool on_edge = x + vx == area_w || y + vy == area_h;
+        if (bounce) {
+            vx = (x + vx < 0 || x + vx >= area_w) ? -vx : vx;
+            vy = (y + vy < 0 || y + vy >= area_h) ? -vy : vy;
+            on_edge |= x + vx == area_w || y + vy == area_h;
+        }
+        if (__builtin_expect(on_edge, 0)) {
+            step_one<bounce, false>(q, first, pull_div, w, j, listed);
+            continue;
+        }
+        const float nx = x + vx, ny = y + vy;
+        const int new_age = int(age + double(koko));
+        q.x = nx;
+        q.y = ny;
+        q.vx = vx;
+        q.vy = float(vy + koko / pull_div);  // pull grows with koko, in double
+        q.age = new_age;
+        w.relaunch[listed] = first + j;
+        listed += (new_age > 254) | (nx >= area_w) | (ny >= area_h) | (nx < 0) | (ny < 0);
+    }
+    w.listed = listed;
+    w.lo_x[0] = lo_x, w.lo_y[0] = lo_y, w.hi_x[0] = hi_x, w.hi_y[0] = hi_y;
+    w.stray = stray;
 }
 
 static void take_row(uint32_t *across, uint32_t *row, int from, int to)
@@ -367,10 +414,8 @@ HWY_INLINE void step_group(particle *p, int first, double pull_div, block_work &
     if (HWY_UNLIKELY(!hn::AllFalse(df, exact_only))) {
         // Rare: only the double sums tell, so these particles one at a time,
         // their marks made as the others'.
-        w.listed = listed;
         for (size_t i = 0; i < lanes; ++i)
-            step_one<bounce, false>(p[i], first, pull_div, w, j + int(i));
-        listed = w.listed;
+            step_one<bounce, false>(p[i], first, pull_div, w, j + int(i), listed);
         return;
     }
     const VF nx = r.x + vx, ny = r.y + vy;
@@ -418,11 +463,13 @@ static void step_block_body(particle *p, int first, int count, double pull_div, 
         step_group<bounce, mark>(p + j, first, pull_div, w, j, s, listed);
     if (mark)
         s.mark_before(size_t(lanes));  // before the particles left over mark theirs
+    const int grouped = j;
+    for (; j < count; ++j)
+        step_one<bounce, mark>(p[j], first, pull_div, w, j, listed);
     w.listed = listed;
     w.stray = !hn::AllFalse(di, s.stray);
-    add_to_bounds(w, j);
-    for (; j < count; ++j)
-        step_one<bounce, mark>(p[j], first, pull_div, w, j);
+    add_to_bounds(w, grouped);
+    add_corners(w, grouped, count);
 }
 
 // ---- Painting ----
@@ -614,13 +661,15 @@ static void step_block(particle *p, int first, int count, double pull_div, bool 
 // time it pays only with many more particles.
 #if ONE_LANE
 static constexpr int map_from = 200000;
+static constexpr bool marks_squares = true;
 #else
 static constexpr int map_from = 20000;
+static constexpr bool marks_squares = false;
 #endif
 
 static pass_kernels kernels()
 {
-    return {map_from, step_block, take_row, paint_row, launch_listed, make_draws};
+    return {map_from, marks_squares, step_block, take_row, paint_row, launch_listed, make_draws};
 }
 
 }  // namespace TARGET_NAMESPACE
