@@ -18,15 +18,19 @@ tools/deps.sh || exit 1
 jobs=$(nproc)
 failed=()
 
+took() {  # took NAME START-SECONDS
+    echo "--- $1: $(((SECONDS - $2) / 60)) min $(((SECONDS - $2) % 60)) s"
+}
+
 stage() {  # stage NAME BUILD-DIR CMAKE-ARGS...
-    local name=$1 dir=$2
+    local name=$1 dir=$2 start=$SECONDS
     shift 2
     echo "=== $name"
-    if cmake -S . -B "$dir" "$@" >/dev/null && cmake --build "$dir" -j"$jobs" &&
-        ctest --test-dir "$dir" --output-on-failure -j"$jobs"; then
-        return 0
+    if ! { cmake -S . -B "$dir" "$@" >/dev/null && cmake --build "$dir" -j"$jobs" &&
+        ctest --test-dir "$dir" --output-on-failure -j"$jobs"; }; then
+        failed+=("$name")
     fi
-    failed+=("$name")
+    took "$name" "$start"
 }
 
 stage "optimised build" build -DCMAKE_BUILD_TYPE=Release -DLAAVA_TESTS=ON
@@ -36,7 +40,9 @@ if $all; then
     CXX=clang++ stage "picture fuzzing" build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAAVA_FUZZ=ON
 
     echo "=== arm64"
+    start=$SECONDS
     tools/cross-test.sh arm64 || failed+=("arm64")
+    took arm64 "$start"
 
     # A root of the other release tests the committed project there; a root
     # does not make roots of its own.
@@ -45,7 +51,9 @@ if $all; then
         other=trixie
         [ "$here" = trixie ] && other=bookworm
         echo "=== Debian $other"
+        start=$SECONDS
         tools/distro-test.sh "$other" || failed+=("Debian $other")
+        took "Debian $other" "$start"
     fi
 fi
 
