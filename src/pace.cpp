@@ -1,5 +1,6 @@
 #include "pace.h"
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 
@@ -23,7 +24,7 @@ static void sleep_until(double when)
     timespec t;
     t.tv_sec = time_t(when);
     t.tv_nsec = long((when - double(t.tv_sec)) * 1e9);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) != 0) {
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
     }
 }
 
@@ -72,9 +73,11 @@ double window_refresh_rate()
     if (info.info.x11.lock_func)
         info.info.x11.lock_func();
     double rate = 0;
-    int event_base, error_base;
+    int event_base, error_base, major = 0, minor = 0;
     XWindowAttributes window;
-    if (XRRQueryExtension(dpy, &event_base, &error_base) && XGetWindowAttributes(dpy, info.info.x11.window, &window)) {
+    // The monitors' own modes came with RandR 1.3.
+    if (XRRQueryExtension(dpy, &event_base, &error_base) && XRRQueryVersion(dpy, &major, &minor) &&
+        (major > 1 || minor >= 3) && XGetWindowAttributes(dpy, info.info.x11.window, &window)) {
         int x, y;
         Window child;
         XTranslateCoordinates(dpy, info.info.x11.window, window.root, window.width / 2, window.height / 2, &x, &y, &child);

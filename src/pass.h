@@ -127,7 +127,7 @@ struct pass_kernels {
     int map_from;
     // Whether the squares are marked in the square map rather than the corner map.
     bool marks_squares;
-    // Steps particles first .. first + count - 1 (at p), marking their corners if mark.
+    // Steps particles first .. first + count - 1 (at p), marking their squares or corners if mark.
     void (*step_block)(particle *p, int first, int count, double pull_div, bool bounce, bool mark, block_work &w);
     // The highest of the three marks at and left of each cell of a map row, which is left clear.
     void (*take_row)(uint32_t *across, uint32_t *row, int from, int to);
