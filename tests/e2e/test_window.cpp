@@ -335,6 +335,10 @@ class WindowTest : public XServerTest {
                    p.frames_per_second, 100 * p.core_share);
             const char *what = most ? "999,000 particles" : "1000 particles";
             EXPECT_LT(p.frames_per_second, 1.03 * rate) << what;
+#ifdef LAAVA_SANITIZE  // the sanitizers slow the pass; 999,000 particles may not fit in a refresh
+            if (most)
+                continue;
+#endif
             EXPECT_GT(p.frames_per_second, (most ? 0.85 : 0.9) * rate) << what;
             // SDL 1.2 on SDL 2 spends some 10 ms of processor on each flip.
             if (!most) {
