@@ -2,7 +2,8 @@
 // for the tests themselves and, through the environment, for the program
 // they start:
 // - a failed huge allocation returns null, as the C library's does; SDL copes;
-// - Xlib's and Mesa's own never-freed records are not reported (tests/lsan.supp).
+// - Xlib's, Mesa's and libdbus's own never-freed records are not reported
+//   (tests/lsan.supp).
 #include <cstdlib>
 
 extern "C" const char *__asan_default_options()
@@ -12,7 +13,7 @@ extern "C" const char *__asan_default_options()
 
 extern "C" const char *__lsan_default_suppressions()
 {
-    return "leak:libX11.so\nleak:libGLX_mesa.so\n";
+    return "leak:libX11.so\nleak:libGLX_mesa.so\nleak:libdbus-1.so\n";
 }
 
 static const bool children_too = [] {
