@@ -422,7 +422,7 @@ TEST_F(WindowTest, ShowsTheFountainOverThePicture)
     EXPECT_LT(s.top, 400) << "and rises well above it";
     run_result r = quit_with_escape();
     EXPECT_TRUE(r.exited);
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 0) << r.err;
 }
 
 TEST_F(WindowTest, LeftDragMovesTheEmitterOtherButtonsDoNot)
@@ -480,10 +480,10 @@ TEST_F(WindowTest, EAndRWeakenAndStrengthenThePull)
 {
     start();
     int normal = sky(settled_shot()).top;
-    hold_key("e", 0.8);
+    hold_key_frames("e", 40);  // from 15 to the weakest, 50
     int weak = sky(settled_shot()).top;
     EXPECT_LT(weak, normal - 80) << "a weak pull lets the fountain climb higher";
-    hold_key("r", 0.8);
+    hold_key_frames("r", 60);  // to the strongest, 1
     int strong = sky(settled_shot()).top;
     EXPECT_GT(strong, normal + 200) << "a strong pull keeps it low";
     quit_with_escape();
