@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the README's full test command (tools/test.sh --all) in a fresh root of a Debian
-# release made with mmdebstrap from Debian's own packages, on a clean clone of
-# the project as committed. Ends with that command's status.
+# Runs the README's full test command (tools/test.sh --all) in a fresh root
+# of a Debian release made with mmdebstrap from Debian's own packages, on a
+# clean clone of the project as committed. Ends with that command's status.
 # Usage: tools/distro-test.sh RELEASE      (bookworm = Debian 12, trixie = Debian 13)
 set -euo pipefail
 release=${1:?usage: tools/distro-test.sh RELEASE}
