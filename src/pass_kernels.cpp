@@ -81,7 +81,8 @@ static void make_draws(uint16_t *out, int count)
 // step_one with the position summed in float, as the vector kernels do: the
 // float sum of two floats is their double sum rounded, and it tests against
 // an edge as the double sum does unless it lands on the edge itself, where
-// step_one decides. Bounds and counts stay in registers.
+// step_one decides. Bounds and counts stay in registers: taking the bounds in
+// a loop of their own afterwards, as add_corners does, was 4-13 % slower.
 template <bool bounce, bool mark>
 static void step_block_body(particle *p, int first, int count, double pull_div, block_work &w)
 {
