@@ -41,13 +41,14 @@ static void put_square(SDL_Surface *screen, int x, int y, Uint32 colour)
 }
 
 struct area {
-    int x0, y0, x1, y1;  // the corners that may be marked; none if x1 < x0 or y1 < y0
+    int x0, y0, x1, y1;  // the corners on the area that may be marked; none if x1 < x0 or y1 < y0
 };
 
 // Paints the marked squares and leaves the map clear for the next pass. Each
 // map row is taken once, as the highest mark over each three columns; a
-// screen row is then the highest over the last three rows taken. The two rows
-// above the marks and those below them hold no marks, so taking them gives 0.
+// screen row is then the highest over the last three rows taken. Taking
+// starts two rows and two columns before the area's corners: only squares
+// hanging off the screen have their corners there.
 static void paint_marks(SDL_Surface *screen, const area &marked, const pass_kernels &k)
 {
     if (marked.x1 < marked.x0 || marked.y1 < marked.y0)
@@ -63,18 +64,26 @@ static void paint_marks(SDL_Surface *screen, const area &marked, const pass_kern
     }
 }
 
-// Paints the squares marked in the square map and leaves it clear.
-static void paint_squares(SDL_Surface *screen, const area &marked)
+// Paints the squares marked in the square map and leaves it clear. The whole
+// map, eight pixels at a time: the step keeps no bounds for it, and runs of
+// uncovered pixels are passed over quickly.
+static void paint_squares(SDL_Surface *screen)
 {
-    const int to_x = std::min(marked.x1 + dot_size, screen_w), to_y = std::min(marked.y1 + dot_size, screen_h);
-    for (int y = marked.y0; y < to_y; ++y) {
+    constexpr int at_once = sizeof(uint64_t);
+    static_assert(screen_w % at_once == 0);
+    for (int y = 0; y < screen_h; ++y) {
         Uint32 *out = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(screen->pixels) + y * screen->pitch);
         uint8_t *ages = square_map[y];
-        for (int x = marked.x0; x < to_x; ++x)
-            if (ages[x]) {
-                out[x] = palette[ages[x]];
-                ages[x] = 0;
-            }
+        for (int x = 0; x < screen_w; x += at_once) {
+            uint64_t any;
+            memcpy(&any, ages + x, sizeof any);
+            if (!any)
+                continue;
+            for (int i = x; i < x + at_once; ++i)
+                if (ages[i])
+                    out[i] = palette[ages[i]];
+            memset(ages + x, 0, at_once);
+        }
     }
 }
 
@@ -85,16 +94,6 @@ static void draw_squares(SDL_Surface *screen, const block_work &w, int count)
     for (int j = 0; j < count; ++j)
         if (w.age[j] >= 1)
             put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
-}
-
-// With the squares marked in the map, a square whose corner is off the map
-// is drawn at once; none ever is.
-static void draw_strays(SDL_Surface *screen, const block_work &w, int count)
-{
-    if (w.stray)
-        for (int j = 0; j < count; ++j)
-            if (w.age[j] >= 1 && !on_map(w.x[j], w.y[j]))
-                put_square(screen, w.x[j], w.y[j], palette[w.age[j]]);
 }
 
 // ---- The pass --------------------------------------------------------------
@@ -113,22 +112,19 @@ void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
         const int count = std::min(block, n - first);
         // Drawn where it stood at the start of the pass.
         k.step_block(particles + first, first, count, pull_div, bounce, use_map, w);
-        if (use_map)
-            draw_strays(screen, w, count);
-        else
+        if (!use_map)
             draw_squares(screen, w, count);
         k.launch_listed(particles, w.relaunch, w.listed);
     }
-    if (use_map) {
-        // Off the map nothing is marked.
+    if (use_map && k.marks_squares) {
+        paint_squares(screen);
+    } else if (use_map) {
+        // Squares hanging off the screen are painted from the margins.
         area marked = {std::max(*std::min_element(w.lo_x, w.lo_x + max_lanes), 0),
                        std::max(*std::min_element(w.lo_y, w.lo_y + max_lanes), 0),
                        std::min(*std::max_element(w.hi_x, w.hi_x + max_lanes), area_w),
                        std::min(*std::max_element(w.hi_y, w.hi_y + max_lanes), area_h)};
-        if (k.marks_squares)
-            paint_squares(screen, marked);
-        else
-            paint_marks(screen, marked, k);
+        paint_marks(screen, marked, k);
     }
     if (SDL_MUSTLOCK(screen))
         SDL_UnlockSurface(screen);

@@ -14,8 +14,9 @@
 // nine pixels for each, a pass marks each square's corner in a map with its
 // slot and age, and then paints every pixel once with the colour of the
 // highest slot whose square covers it: the square drawn last.
-constexpr int map_left = 8, map_top = 2;  // zero margins for the look back
+constexpr int map_left = 8, map_top = 2;  // margins for the look back and for squares hanging off the screen
 constexpr int map_w = screen_w + 2 * map_left, map_h = screen_h + 2 * map_top;
+static_assert(map_left >= dot_size - 1 && map_top >= dot_size - 1);
 extern uint32_t corner_map[map_w * map_h + 1];  // and a spare cell, where lanes with no mark write
 
 inline uint32_t *map_row(int y)
@@ -31,9 +32,19 @@ inline uint32_t corner_mark(int slot, int age)
     return uint32_t(slot) << 8 | uint32_t(age);  // only squares mark, so age >= 1 and 0 stays "no square"
 }
 
-inline bool on_map(int x, int y)
+// Whether the square at (x, y) lies wholly on the screen: the corner of
+// every square the program draws does, but a record need not.
+inline bool on_area(int x, int y)
 {
     return unsigned(x) <= unsigned(area_w) && unsigned(y) <= unsigned(area_h);
+}
+
+// Whether any pixel of the square at (x, y) is on the screen: its corner is
+// then in the map, margins included.
+inline bool on_screen(int x, int y)
+{
+    return unsigned(x) + (dot_size - 1) < unsigned(screen_w + dot_size - 1) &&
+           unsigned(y) + (dot_size - 1) < unsigned(screen_h + dot_size - 1);
 }
 
 // ---- The square map ----------------------------------------------------------
@@ -52,21 +63,22 @@ constexpr int max_lanes = 16;  // floats in the widest vector
 
 // What the step of one block leaves for its drawing and relaunching.
 struct block_work {
-    int32_t x[block], y[block];  // where the square goes
-    int32_t age[block];          // its palette index, 0 for none
+    // Where each square goes and its palette index (0 for none), for drawing
+    // the squares one by one; the vector levels keep x and y for the bounds.
+    int32_t x[block], y[block];
+    int32_t age[block];
     int32_t relaunch[block + max_lanes];  // the slots to launch again, in order; room for a vector past the end
     int listed;
     // The bounds of all corners so far in this pass, lane by lane: those with
     // no square too, which costs a little painting and saves a mask per bound.
     alignas(64) int32_t lo_x[max_lanes], lo_y[max_lanes], hi_x[max_lanes], hi_y[max_lanes];
-    bool stray;  // a square to draw whose corner is off the map
 };
 
 // Draw position, ageing, bounce, move and pull for one particle, and with
 // mark its corner marked in the map; its slot listed if it is to be launched
 // again. All sums in double, rounded to float where they are stored; edge
-// tests on the sums. The corners' bounds and strays are taken afterwards
-// (add_corners), so that the loop keeps its counts in registers.
+// tests on the sums. The corners' bounds are taken afterwards (add_corners),
+// so that the loop keeps its counts in registers.
 template <bool bounce, bool mark>
 inline void step_one(particle &p, int first, double pull_div, block_work &w, int j, int &listed)
 {
@@ -76,7 +88,7 @@ inline void step_one(particle &p, int first, double pull_div, block_work &w, int
     w.x[j] = draw_x;
     w.y[j] = draw_y;
     w.age[j] = age;
-    if (mark && age >= 1 && on_map(draw_x, draw_y))
+    if (mark && age >= 1 && on_screen(draw_x, draw_y))
         map_row(draw_y)[draw_x] = corner_mark(first + j, age);
     const int new_age = int(age + double(koko));
     double vx = p.vx, vy = p.vy;
@@ -94,29 +106,32 @@ inline void step_one(particle &p, int first, double pull_div, block_work &w, int
     listed += (new_age > 254) | (nx >= area_w) | (ny >= area_h) | (nx < 0) | (ny < 0);
 }
 
-// Adds the corners from .. to - 1 of the block to lane 0's bounds, and notes
-// a square among them whose corner is off the map.
+// Adds the corners from .. to - 1 of the block to lane 0's bounds.
 inline void add_corners(block_work &w, int from, int to)
 {
     int lo_x = w.lo_x[0], lo_y = w.lo_y[0], hi_x = w.hi_x[0], hi_y = w.hi_y[0];
-    bool stray = false;
     for (int j = from; j < to; ++j) {
         lo_x = std::min(lo_x, w.x[j]), hi_x = std::max(hi_x, w.x[j]);
         lo_y = std::min(lo_y, w.y[j]), hi_y = std::max(hi_y, w.y[j]);
-        stray |= w.age[j] >= 1 && !on_map(w.x[j], w.y[j]);
     }
     w.lo_x[0] = lo_x, w.lo_y[0] = lo_y, w.hi_x[0] = hi_x, w.hi_y[0] = hi_y;
-    w.stray |= stray;
 }
 
-// Writes the age of the square at (x, y), which is on the map, into the
+// Writes the age of the square at (x, y), which is on the area, into the
 // square map.
 inline void mark_square(int x, int y, int age)
 {
-    for (int row = 0; row < dot_size; ++row) {
-        uint8_t *at = &square_map[y + row][x];
+    uint8_t *at = &square_map[y][x];
+    for (int row = 0; row < dot_size; ++row, at += screen_w)
         at[0] = at[1] = at[2] = uint8_t(age);
-    }
+}
+
+// The same for a square that may hang off the screen: its pixels on it.
+inline void mark_clipped_square(int x, int y, int age)
+{
+    for (int row = std::max(y, 0); row < std::min(y + dot_size, screen_h); ++row)
+        for (int col = std::max(x, 0); col < std::min(x + dot_size, screen_w); ++col)
+            square_map[row][col] = uint8_t(age);
 }
 
 // ---- Kernels ---------------------------------------------------------------
@@ -129,9 +144,10 @@ struct pass_kernels {
     bool marks_squares;
     // Steps particles first .. first + count - 1 (at p), marking their squares or corners if mark.
     void (*step_block)(particle *p, int first, int count, double pull_div, bool bounce, bool mark, block_work &w);
-    // The highest of the three marks at and left of each cell of a map row, which is left clear.
+    // The highest of the three marks at and left of each cell of a map row;
+    // the cells read are left clear. Null where the squares are marked.
     void (*take_row)(uint32_t *across, uint32_t *row, int from, int to);
-    // One screen row from the last three rows taken.
+    // One screen row from the last three rows taken. Null where the squares are marked.
     void (*paint_row)(Uint32 *out, const uint32_t *a0, const uint32_t *a1, const uint32_t *a2, int from, int to);
     // alusta for the listed slots, in order, from the buffered draws.
     void (*launch_listed)(particle *particles, const int32_t *slots, int count);

@@ -81,14 +81,13 @@ static void make_draws(uint16_t *out, int count)
 // step_one with the position summed in float, as the vector kernels do: the
 // float sum of two floats is their double sum rounded, and it tests against
 // an edge as the double sum does unless it lands on the edge itself, where
-// step_one decides. Bounds and counts stay in registers: taking the bounds in
-// a loop of their own afterwards, as add_corners does, was 4-13 % slower.
+// step_one decides. The squares are marked in the square map, which is
+// painted whole, so no bounds are kept, and their places are kept only to
+// draw them one by one.
 template <bool bounce, bool mark>
 static void step_block_body(particle *p, int first, int count, double pull_div, block_work &w)
 {
     int listed = 0;
-    int lo_x = w.lo_x[0], lo_y = w.lo_y[0], hi_x = w.hi_x[0], hi_y = w.hi_y[0];
-    bool stray = false;
     for (int j = 0; j < count; ++j) {
         // The pool streams from memory: ask for the next block's records early.
         if (j % 8 == 0)
@@ -99,16 +98,15 @@ static void step_block_body(particle *p, int first, int count, double pull_div, 
         float vx = q.vx, vy = q.vy;
         const int age = q.age;
         const int draw_x = int(x), draw_y = int(y);
-        w.x[j] = draw_x;
-        w.y[j] = draw_y;
-        w.age[j] = age;
-        lo_x = std::min(lo_x, draw_x), hi_x = std::max(hi_x, draw_x);
-        lo_y = std::min(lo_y, draw_y), hi_y = std::max(hi_y, draw_y);
-        if (age >= 1) {
-            if (!on_map(draw_x, draw_y))
-                stray = true;
-            else if (mark)
+        if (!mark) {
+            w.x[j] = draw_x;
+            w.y[j] = draw_y;
+            w.age[j] = age;
+        } else if (age >= 1) {
+            if (__builtin_expect(on_area(draw_x, draw_y), 1))
                 mark_square(draw_x, draw_y, age);
+            else
+                mark_clipped_square(draw_x, draw_y, age);
         }
         bool on_edge = x + vx == area_w || y + vy == area_h;
         if (bounce) {
@@ -131,22 +129,6 @@ static void step_block_body(particle *p, int first, int count, double pull_div, 
         listed += (new_age > 254) | (nx >= area_w) | (ny >= area_h) | (nx < 0) | (ny < 0);
     }
     w.listed = listed;
-    w.lo_x[0] = lo_x, w.lo_y[0] = lo_y, w.hi_x[0] = hi_x, w.hi_y[0] = hi_y;
-    w.stray = stray;
-}
-
-static void take_row(uint32_t *across, uint32_t *row, int from, int to)
-{
-    for (int x = from; x < to; ++x)
-        across[x] = std::max({row[x], row[x - 1], row[x - 2]});
-    std::fill(row + from, row + to, 0u);
-}
-
-static void paint_row(Uint32 *out, const uint32_t *a0, const uint32_t *a1, const uint32_t *a2, int from, int to)
-{
-    for (int x = from; x < to; ++x)
-        if (uint32_t v = std::max({a0[x], a1[x], a2[x]}))
-            out[x] = palette[v & 255];
 }
 
 static void launch_listed(particle *particles, const int32_t *slots, int count)
@@ -353,7 +335,6 @@ HWY_INLINE void list_lanes(MI which, VI slots, int32_t *list, int &listed)
 
 // What the step carries from group to group over a block.
 struct lanes_state {
-    MI stray;
     VI slot;  // each lane's slot
     // The group before's marks and their cells (the spare one for a lane
     // with no square), still to be made.
@@ -384,13 +365,14 @@ HWY_INLINE void step_group(particle *p, int first, double pull_div, block_work &
     const VI draw_x = truncated(r.x), draw_y = truncated(r.y);
     hn::StoreU(draw_x, di, w.x + j);
     hn::StoreU(draw_y, di, w.y + j);
-    hn::StoreU(r.age, di, w.age + j);
-    const MI drawn = hn::Gt(r.age, hn::Zero(di));
-    const MI off_map = hn::Or(hn::Lt(hn::Or(draw_x, draw_y), hn::Zero(di)),
-                              hn::Or(hn::Gt(draw_x, hn::Set(di, area_w)), hn::Gt(draw_y, hn::Set(di, area_h))));
-    const MI marked = hn::AndNot(off_map, drawn);
-    s.stray = hn::Or(s.stray, hn::And(off_map, drawn));
-    if (mark) {
+    if (!mark) {
+        hn::StoreU(r.age, di, w.age + j);
+    } else {
+        // Squares hanging off the screen mark their corners in the margins.
+        const VI margin = hn::Set(di, dot_size - 1);
+        const MI off_screen = hn::Or(hn::Lt(hn::Or(draw_x + margin, draw_y + margin), hn::Zero(di)),
+                                     hn::Or(hn::Gt(draw_x, hn::Set(di, screen_w - 1)), hn::Gt(draw_y, hn::Set(di, screen_h - 1))));
+        const MI marked = hn::AndNot(off_screen, hn::Gt(r.age, hn::Zero(di)));
         // Marked here rather than in a loop of their own, and each group's
         // marks made during the next group's step, so that the stores that
         // miss the cache overlap the arithmetic. (Prefetching the cells as
@@ -457,7 +439,7 @@ static void step_block_body(particle *p, int first, int count, double pull_div, 
 {
     const DI di;
     const int lanes = int(hn::Lanes(di));
-    lanes_state s = {hn::FirstN(di, 0), hn::Iota(di, first), {}, {}};
+    lanes_state s = {hn::Iota(di, first), {}, {}};
     std::fill_n(s.cells, max_lanes, spare_cell);
     int listed = 0, j = 0;
     for (; j + lanes <= count; j += lanes)
@@ -468,7 +450,6 @@ static void step_block_body(particle *p, int first, int count, double pull_div, 
     for (; j < count; ++j)
         step_one<bounce, mark>(p[j], first, pull_div, w, j, listed);
     w.listed = listed;
-    w.stray = !hn::AllFalse(di, s.stray);
     add_to_bounds(w, grouped);
     add_corners(w, grouped, count);
 }
@@ -486,7 +467,7 @@ static void take_row(uint32_t *across, uint32_t *row, int from, int to)
     }
     for (; x < to; ++x)
         across[x] = std::max({row[x], row[x - 1], row[x - 2]});
-    std::fill(row + from, row + to, 0u);
+    std::fill(row + from - (dot_size - 1), row + to, 0u);
 }
 
 // Each pixel takes the colour of the highest mark among the nine corners
@@ -670,7 +651,11 @@ static constexpr bool marks_squares = false;
 
 static pass_kernels kernels()
 {
+#if ONE_LANE
+    return {map_from, marks_squares, step_block, nullptr, nullptr, launch_listed, make_draws};
+#else
     return {map_from, marks_squares, step_block, take_row, paint_row, launch_listed, make_draws};
+#endif
 }
 
 }  // namespace TARGET_NAMESPACE

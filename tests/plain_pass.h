@@ -31,11 +31,11 @@ inline void plain_alusta(particle &p, draw_fn draw)
 
 inline void plain_pass(SDL_Surface *screen, particle *particles, bool bounce, draw_fn draw = rnd)
 {
-    SDL_Rect dot_rect = {0, 0, 3, 3};
     for (int i = 0; i < n; ++i) {
         particle &p = particles[i];
-        dot_rect.x = Sint16(int(p.x));
-        dot_rect.y = Sint16(int(p.y));
+        // Set whole for each square: SDL's fill clips it in place, which a
+        // square hanging off the screen would leave shortened for the rest.
+        SDL_Rect dot_rect = {Sint16(int(p.x)), Sint16(int(p.y)), 3, 3};
         if (p.age >= 1)
             SDL_FillRect(screen, &dot_rect, palette[p.age]);
         p.age = int(p.age + double(p.koko));

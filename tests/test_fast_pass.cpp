@@ -4,6 +4,7 @@
 #include "shell.h"
 #include "support.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -180,5 +181,36 @@ TEST(FastPass, SumsThatRoundOntoTheEdge)
                                   pool[slot] = make_particle(left_of_x_edge, 300, 0.00005f, 0, 10, 5);
                               for (int slot : {9, 30, 700})
                                   pool[slot] = make_particle(400, above_y_edge, 0, 0.00005f, 10, 5);
+                          }});
+}
+
+// Records the program never makes: squares whose corner is off the area,
+// partly on the screen or wholly off it, among squares on the area with
+// lower and higher slots that overlap them. With enough particles for the
+// map at every level, the square drawn last must still win each pixel.
+TEST(FastPass, SquaresHangingOffTheScreen)
+{
+    const int corners[][2] = {{-1, 300}, {-2, 310}, {1022, 320}, {1023, 330}, {400, -1},
+                              {410, -2}, {420, 766}, {430, 767}, {-2, -2}, {1023, 767}};
+    expect_same_as_plain({"off the screen", 12, [&](int f, bool &bounce, particle *pool) {
+                              if (f == 0) {
+                                  for (int i = n; i < 200000; ++i)
+                                      alusta(pool[i]);
+                                  n = 200000;
+                              }
+                              bounce = f % 2;
+                              int slot = 1000 + f;
+                              for (const auto &c : corners) {
+                                  // still, so that the pass after keeps them off the area
+                                  const float x = float(c[0]), y = float(c[1]);
+                                  const float inside_x = std::clamp(x, 0.0f, float(area_w) - 1), inside_y = std::clamp(y, 0.0f, float(area_h) - 1);
+                                  pool[slot] = make_particle(inside_x, inside_y, 0, 0, 20, 5);
+                                  pool[slot + 1] = make_particle(x, y, 0, 0, 40, 5);
+                                  pool[slot + 2] = make_particle(inside_x, inside_y, 0, 0, 60, 5);
+                                  pool[slot + 5000] = make_particle(x - 1, y + 1, 0, 0, 80, 5);
+                                  slot += 3;
+                              }
+                              pool[150000] = make_particle(-5000, 300, 0, 0, 30, 5);
+                              pool[150001] = make_particle(300, 1e9f, 0, 0, 30, 5);
                           }});
 }
