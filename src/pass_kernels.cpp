@@ -258,20 +258,41 @@ HWY_INLINE VD upper(VI v)
     return hn::PromoteTo(DD(), hn::UpperHalf(DIH(), v));
 }
 
-// int(v) in each lane. On x86 its own conversion: Highway's adds a fix-up
-// for floats past the int range, where int(v) is undefined anyway.
+// int(v) in each lane. On x86 the processor's own conversions, as the C++
+// casts compile to: Highway's add a fix-up or a clamp for values past the
+// int range, where the casts are undefined, and x86 gives INT_MIN.
+#if HWY_ARCH_X86 && HWY_TARGET != HWY_EMU128
+#define X86_CONVERSIONS HWY_MAX_BYTES
+#else
+#define X86_CONVERSIONS 0
+#endif
+
 HWY_INLINE VI truncated(VF v)
 {
-#if HWY_ARCH_X86 && HWY_TARGET != HWY_EMU128 && HWY_MAX_BYTES == 64
+#if X86_CONVERSIONS == 64
     return VI{_mm512_cvttps_epi32(v.raw)};
-#elif HWY_ARCH_X86 && HWY_TARGET != HWY_EMU128 && HWY_MAX_BYTES == 32
+#elif X86_CONVERSIONS == 32
     return VI{_mm256_cvttps_epi32(v.raw)};
-#elif HWY_ARCH_X86 && HWY_TARGET != HWY_EMU128 && HWY_MAX_BYTES == 16
+#elif X86_CONVERSIONS == 16
     return VI{_mm_cvttps_epi32(v.raw)};
 #else
     return hn::ConvertTo(DI(), v);
 #endif
 }
+
+HWY_INLINE hn::Vec<DIH> truncated(VD v)
+{
+#if X86_CONVERSIONS == 64
+    return hn::Vec<DIH>{_mm512_cvttpd_epi32(v.raw)};
+#elif X86_CONVERSIONS == 32
+    return hn::Vec<DIH>{_mm256_cvttpd_epi32(v.raw)};
+#elif X86_CONVERSIONS == 16
+    return hn::Vec<DIH>{_mm_cvttpd_epi32(v.raw)};
+#else
+    return hn::DemoteTo(DIH(), v);
+#endif
+}
+#undef X86_CONVERSIONS
 
 HWY_INLINE VF to_floats(VD lo, VD hi)
 {
@@ -280,7 +301,7 @@ HWY_INLINE VF to_floats(VD lo, VD hi)
 
 HWY_INLINE VI to_ints(VD lo, VD hi)  // truncated
 {
-    return hn::Combine(DI(), hn::DemoteTo(DIH(), hi), hn::DemoteTo(DIH(), lo));
+    return hn::Combine(DI(), truncated(hi), truncated(lo));
 }
 
 // The position's sums are made in float: the float sum of two floats is
