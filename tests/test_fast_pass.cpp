@@ -194,9 +194,9 @@ TEST(FastPass, SquaresHangingOffTheScreen)
                               {410, -2}, {420, 766}, {430, 767}, {-2, -2}, {1023, 767}};
     expect_same_as_plain({"off the screen", 12, [&](int f, bool &bounce, particle *pool) {
                               if (f == 0) {
-                                  for (int i = n; i < 200000; ++i)
+                                  for (int i = n; i < 40000; ++i)
                                       alusta(pool[i]);
-                                  n = 200000;
+                                  n = 40000;
                               }
                               bounce = f % 2;
                               int slot = 1000 + f;
