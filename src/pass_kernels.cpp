@@ -329,14 +329,19 @@ static constexpr std::array<uint64_t, 256> packed_lanes = [] {
     return t;
 }();
 
-// Appends the slots of the lanes in the mask to the list, in order, eight
-// lanes at a time (four on 128-bit targets); the list has room for a whole
-// vector past its end. The lanes' slots follow each other. (Highway's
-// CompressStore would copy its kilobyte of a table onto the stack on every
-// call with GCC.)
+// Appends the slots of the lanes in the mask to the list, in order; the list
+// has room for a whole vector past its end. AVX-512 packs them in a register
+// (2-5 % faster at 999,000 than the table); elsewhere eight lanes at a time
+// (four on 128-bit targets) from the table, as the lanes' slots follow each
+// other. (Highway's Compress there would copy its kilobyte of a table onto
+// the stack on every call with GCC.)
 HWY_INLINE void list_lanes(MI which, VI slots, int32_t *list, int &listed)
 {
     const DI di;
+#if HWY_TARGET == HWY_AVX3
+    hn::StoreU(hn::Compress(slots, which), di, list + listed);
+    listed += int(hn::CountTrue(di, which));
+#else
     constexpr size_t lanes = hn::MaxLanes(DI()), at_once = lanes < 8 ? lanes : 8;
     const hn::CappedTag<int32_t, at_once> d8;
     const hn::Rebind<uint8_t, decltype(d8)> d8_bytes;
@@ -352,6 +357,7 @@ HWY_INLINE void list_lanes(MI which, VI slots, int32_t *list, int &listed)
         hn::StoreU(hn::Add(at, hn::Set(d8, first + int32_t(k))), d8, list + listed);
         listed += __builtin_popcount(set);
     }
+#endif
 }
 
 // What the step carries from group to group over a block.
