@@ -2,6 +2,7 @@
 // and a bare sweep over a pool-sized array, on the dummy video driver.
 #include "effect.h"
 #include "plain_pass.h"
+#include "simd.h"
 #include "picture.h"
 #include "shell.h"
 

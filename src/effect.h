@@ -1,4 +1,5 @@
-// The particle effect: settings, the particle pool, launching and the per-frame pass.
+// The particle effect: settings, the particle record, the palette, launching
+// and the per-frame pass.
 #pragma once
 
 #include <SDL.h>
@@ -42,15 +43,5 @@ void seed_rnd(uint32_t seed);
 double rnd(int a, int b);
 // Launches p from the emitter with a fresh direction, speed and koko.
 void alusta(particle &p);
-// The vector instructions the pass runs on: the widest the processor has,
-// unless a narrower level is asked for (the tests run each one). baseline is
-// what the compiler may assume of every processor of the architecture (plain
-// SSE2 on x86-64, NEON on arm64); sse (SSE4), avx2 and avx512 are x86-64's.
-enum class simd_level { baseline, sse, avx2, avx512 };
-simd_level use_simd_level(simd_level wanted);
-// Its short name: "sse", "avx2", "avx512", or for baseline the instruction
-// set it is built for ("scalar", "sse2", "neon", ...).
-const char *simd_level_name(simd_level level);
-
 // Draws, ages, bounces, moves and relaunches particles 0 .. n-1.
 void particle_pass(SDL_Surface *screen, particle *particles, bool bounce);

@@ -1,9 +1,19 @@
-// What launching needs to be fast, shared by alusta and the pass's vector
-// launches: the generator's draws, made a buffer at a time, and cos and sin
-// of whole-degree angles.
+// Launching particles: the generator behind rnd, alusta, and the launches of
+// the particles the pass lists, a vector at a time. launch.cpp alone owns the
+// generator, its buffer of draws and its refill; its vector kernels
+// (launch_kernels.cpp) are handed what they work on.
 #pragma once
 
+#include "effect.h"
+#include "simd.h"
+
+#include <cmath>
 #include <cstdint>
+
+// alusta for the listed slots, in order.
+void launch_listed(particle *particles, const int32_t *slots, int count);
+
+// ---- What launching shares with its kernels ----------------------------------
 
 // A 64-bit LCG whose top 15 bits are the draw.
 constexpr uint64_t lcg_mul = 6364136223846793005ULL;
@@ -24,29 +34,16 @@ constexpr lcg_jump lcg_steps(int steps)
 // Draws are made from sixteen lanes that stand sixteen steps apart, so that
 // the multiplies overlap; the numbers are the same as stepping one at a time.
 constexpr int rng_lanes = 16;
-constexpr int rng_buffered = 512;
-// Past the end, room for a whole round of lanes, and for a launch of the
-// widest vector to load the draws of all its lanes when it takes fewer.
-constexpr int rng_room = 64;
-extern uint64_t rng_state;  // the state that made the last draw in the buffer
-extern uint16_t rng_buffer[rng_buffered + rng_room];
-extern int rng_next;
-
-// Keeps the draws not yet taken and makes the rest anew.
-void rng_top_up();
-
-// The next count draws (at most rng_buffered), taken.
-inline const uint16_t *take_draws(int count)
-{
-    if (rng_next + count > rng_buffered)
-        rng_top_up();
-    const uint16_t *r = rng_buffer + rng_next;
-    rng_next += count;
-    return r;
-}
 
 // The factor from a 15-bit draw to [0, 1).
 constexpr double draw_scale = 3.0517578125e-05;
+
+// A 15-bit draw r scaled to [a, b + 1). The span is formed in 64 bits: b - a + 1
+// overflows an int for the widest fans.
+inline double scaled(int a, int b, unsigned r)
+{
+    return a + double(int64_t(b) - a + 1) * r * draw_scale;
+}
 
 struct trig_pair {
     double c, s;
@@ -55,21 +52,32 @@ struct trig_pair {
 // The launch angle is a whole degree, so a table of the library's own values
 // of cos and sin spares two calls per launch.
 constexpr int trig_lo = -1080, trig_hi = 1080;
+constexpr double deg_to_rad = 0.0174532925199433;
+
 struct trig_tables {
     double cos[trig_hi - trig_lo + 1], sin[trig_hi - trig_lo + 1];
     trig_tables();
 };
-extern const trig_tables trig_table;
-trig_pair trig_far(int theta);  // outside the table
 
 // cos and sin of a whole-degree angle, as the library computes them.
-inline trig_pair trig_deg(int theta)
+inline trig_pair trig_deg(const trig_tables &table, int theta)
 {
     if (theta >= trig_lo && theta <= trig_hi)
-        return {trig_table.cos[theta - trig_lo], trig_table.sin[theta - trig_lo]};
-    return trig_far(theta);
+        return {table.cos[theta - trig_lo], table.sin[theta - trig_lo]};
+    const double phi = theta * deg_to_rad;
+    return {std::cos(phi), std::sin(phi)};
 }
 
-// alusta from four draws already taken: spread, angle, speed, koko.
-struct particle;
-void launch_from(particle &p, const uint16_t *r);
+// The vector parts of launching, built once for each level.
+struct launch_kernels {
+    // count draws into out from the generator at state, which is left at
+    // the state that made the last of them.
+    void (*make_draws)(uint64_t &state, uint16_t *out, int count);
+    // alusta for up to group listed slots from their draws, four each in
+    // order. Null where the particles are launched one at a time.
+    void (*launch_group)(particle *particles, const int32_t *slots, int count, const uint16_t *draws,
+                         const trig_tables &trig);
+    int group;
+};
+
+launch_kernels launch_kernels_at(simd_level level);

@@ -1,30 +1,12 @@
 // The particle pass: blocks of particles stepped on vectors, squares marked
 // in the corner map and painted once, relaunches listed and made in groups.
-#include "launch.h"
 #include "pass.h"
+#include "launch.h"
 
 #include <cstring>
 
 uint32_t corner_map[map_w * map_h + 1];
 uint8_t square_map[screen_h][screen_w];
-
-// ---- Levels ----------------------------------------------------------------
-
-static simd_level level_in_use = widest_level();
-
-simd_level use_simd_level(simd_level wanted)
-{
-    level_in_use = std::min(wanted, widest_level());
-    return level_in_use;
-}
-
-void rng_top_up()
-{
-    const int kept = rng_buffered - rng_next;
-    memmove(rng_buffer, rng_buffer + rng_next, kept * sizeof rng_buffer[0]);
-    kernels_at(level_in_use).make_draws(rng_buffer + kept, rng_buffered - kept);
-    rng_next = 0;
-}
 
 // ---- Drawing ---------------------------------------------------------------
 
@@ -102,7 +84,7 @@ void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
 {
     if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) < 0)
         return;
-    const pass_kernels k = kernels_at(level_in_use);
+    const pass_kernels k = kernels_at(simd_level_in_use());
     const double pull_div = painovoima;
     const bool use_map = n >= k.map_from;
     static block_work w;
@@ -114,7 +96,7 @@ void particle_pass(SDL_Surface *screen, particle *particles, bool bounce)
         k.step_block(particles + first, first, count, pull_div, bounce, use_map, w);
         if (!use_map)
             draw_squares(screen, w, count);
-        k.launch_listed(particles, w.relaunch, w.listed);
+        launch_listed(particles, w.relaunch, w.listed);
     }
     if (use_map && k.marks_squares) {
         paint_squares(screen);

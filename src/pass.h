@@ -4,6 +4,7 @@
 #pragma once
 
 #include "effect.h"
+#include "simd.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -59,7 +60,6 @@ extern uint8_t square_map[screen_h][screen_w];
 // ---- Blocks ----------------------------------------------------------------
 
 constexpr int block = 1024;
-constexpr int max_lanes = 16;  // floats in the widest vector
 
 // What the step of one block leaves for its drawing and relaunching.
 struct block_work {
@@ -149,11 +149,6 @@ struct pass_kernels {
     void (*take_row)(uint32_t *across, uint32_t *row, int from, int to);
     // One screen row from the last three rows taken. Null where the squares are marked.
     void (*paint_row)(Uint32 *out, const uint32_t *a0, const uint32_t *a1, const uint32_t *a2, int from, int to);
-    // alusta for the listed slots, in order, from the buffered draws.
-    void (*launch_listed)(particle *particles, const int32_t *slots, int count);
-    // count draws from the generator into out, which has room for a whole round past count.
-    void (*make_draws)(uint16_t *out, int count);
 };
 
 pass_kernels kernels_at(simd_level level);
-simd_level widest_level();

@@ -1,6 +1,7 @@
 // The real pass against the plain one: from the same pool and seed, every
 // frame's pixels and every particle's bytes must come out identical.
 #include "plain_pass.h"
+#include "simd.h"
 #include "shell.h"
 #include "support.h"
 

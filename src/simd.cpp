@@ -1,0 +1,133 @@
+// Which vector level this processor can run, asked of the processor itself.
+// Highway's own detection lives in libhwy.so, whose start-up code runs
+// rdtscp unasked and so kills the program, before main, on a processor
+// without it; the kernels are header code and need nothing else of it.
+#include "simd.h"
+
+#include "highway_targets.h"
+#include <hwy/detect_targets.h>
+#include <hwy/targets.h>  // TargetName, inline in the header
+
+#include <cctype>
+#include <string>
+
+#if HWY_ARCH_X86
+#include <cpuid.h>
+
+namespace {
+
+struct cpuid_regs {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+};
+
+cpuid_regs cpuid(unsigned leaf)
+{
+    cpuid_regs r;
+    if (!__get_cpuid_count(leaf, 0, &r.a, &r.b, &r.c, &r.d))
+        r = {};
+    return r;
+}
+
+bool bits_set(unsigned reg, std::initializer_list<int> bits)
+{
+    for (int bit : bits)
+        if (!(reg >> bit & 1))
+            return false;
+    return true;
+}
+
+// The register state the system saves for a thread (XCR0): an instruction
+// set whose registers it does not save cannot be used.
+unsigned long long saved_state()
+{
+    unsigned lo, hi;
+    asm volatile(".byte 0x0f, 0x01, 0xd0" : "=a"(lo), "=d"(hi) : "c"(0));  // xgetbv, which needs no -mxsave
+    return (unsigned long long)hi << 32 | lo;
+}
+
+// Each level needs every extension its kernels are built with (Highway's
+// target of that name): SSE4 with SSSE3, PCLMUL and AES; AVX2 with BMI,
+// BMI2, FMA, F16C and LZCNT; AVX-512 with its F, VL, DQ, BW and CD.
+simd_level detect()
+{
+    const cpuid_regs one = cpuid(1), seven = cpuid(7), ext = cpuid(0x80000001u);
+    if (!bits_set(one.c, {0, 1, 9, 19, 20, 25}) || !bits_set(one.d, {25, 26}))
+        return simd_level::baseline;  // SSE3, PCLMUL, SSSE3, SSE4.1, SSE4.2, AES; SSE, SSE2
+    const bool has_avx = bits_set(one.c, {12, 27, 28, 29}) && bits_set(ext.c, {5}) &&  // FMA, OSXSAVE, AVX, F16C; LZCNT
+                         bits_set(seven.b, {3, 5, 8});                                   // BMI, AVX2, BMI2
+    if (!has_avx || (saved_state() & 0x6) != 0x6)  // XMM, YMM
+        return simd_level::sse;
+    if (!bits_set(seven.b, {16, 17, 28, 30, 31}) || (saved_state() & 0xe6) != 0xe6)    // F DQ CD BW VL; opmask, ZMM
+        return simd_level::avx2;
+    return simd_level::avx512;
+}
+
+}  // namespace
+#else
+static simd_level detect()
+{
+    return simd_level::baseline;  // elsewhere the kernels are built for the baseline alone
+}
+#endif
+
+// Whether the kernels are built for the level at all.
+static bool built(simd_level level)
+{
+    switch (level) {
+    case simd_level::sse:
+        return HWY_TARGETS & HWY_SSE4;
+    case simd_level::avx2:
+        return HWY_TARGETS & HWY_AVX2;
+    case simd_level::avx512:
+        return HWY_TARGETS & HWY_AVX3;
+    default:
+        return true;
+    }
+}
+
+simd_level widest_level()
+{
+    static const simd_level widest = [] {
+        simd_level level = detect();
+        while (!built(level))
+            level = simd_level(int(level) - 1);
+        return level;
+    }();
+    return widest;
+}
+
+static simd_level &level_in_use()
+{
+    static simd_level level = widest_level();
+    return level;
+}
+
+simd_level simd_level_in_use()
+{
+    return level_in_use();
+}
+
+simd_level use_simd_level(simd_level wanted)
+{
+    return level_in_use() = wanted < widest_level() ? wanted : widest_level();
+}
+
+const char *simd_level_name(simd_level level)
+{
+    static const std::string baseline = [] {
+        std::string name = hwy::TargetName(HWY_STATIC_TARGET);
+        for (char &c : name)
+            c = char(tolower(c));
+        return name;
+    }();
+    switch (level) {
+    case simd_level::sse:
+        return "sse";
+    case simd_level::avx2:
+        return "avx2";
+    case simd_level::avx512:
+        return "avx512";
+    default:
+        return baseline.c_str();
+    }
+}
