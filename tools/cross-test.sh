@@ -6,30 +6,17 @@
 # Usage: tools/cross-test.sh ARCH...      (arm64, armhf, riscv64)
 set -uo pipefail
 cd "$(dirname "$0")/.."
+. tools/lib.sh
 [ $# -gt 0 ] || { echo "usage: tools/cross-test.sh ARCH... (arm64, armhf, riscv64)" >&2; exit 2; }
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
 release=$(. /etc/os-release && echo "$VERSION_CODENAME")
-gcc_major=$(gcc -dumpversion | cut -d. -f1)
 declare -A ld_name=([arm64]=aarch64.so.1 [armhf]=armhf.so.3 [riscv64]=riscv64-lp64d.so.1)
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-
-install_missing() {
-    local missing=() p
-    for p in "$@"; do
-        installed "$p" || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -qq &&
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-}
 
 # A sysroot of the architecture's own packages: what the build links against
 # and what qemu takes the program's libraries from. Made once, then kept.
 make_sysroot() {
     local arch=$1 sysroot=$2
-    local packages="libc6-dev,libstdc++-$gcc_major-dev,libsdl1.2-dev,libgtest-dev,libhwy-dev,libxrandr-dev"
+    local packages
+    packages=$(IFS=,; echo "${sysroot_packages[*]}")
     [ -f "$sysroot/.made-from" ] && [ "$(cat "$sysroot/.made-from")" = "$release $packages" ] && return 0
     rm -rf "$sysroot"
     echo "--- a Debian $release sysroot for $arch"
@@ -53,7 +40,7 @@ cross_test() {
         riscv64) triplet=riscv64-linux-gnu qemu=qemu-riscv64 processor=riscv64 ;;
         *) echo "unknown architecture: $arch" >&2; return 1 ;;
     esac
-    install_missing mmdebstrap mount qemu-user "g++-$triplet" cmake make pkg-config librsvg2-bin || return 1
+    install_packages "${cross_packages[@]}" "g++-$triplet" || return 1
     local dir=build-cross-$arch
     local sysroot=$PWD/$dir-sysroot
     make_sysroot "$arch" "$sysroot" || return 1
@@ -73,9 +60,7 @@ EOF
     echo "--- building for $arch"
     PKG_CONFIG_LIBDIR="$sysroot/usr/lib/$triplet/pkgconfig:$sysroot/usr/share/pkgconfig" \
         PKG_CONFIG_SYSROOT_DIR="$sysroot" \
-        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$dir/toolchain.cmake" >/dev/null &&
-        cmake --build "$dir" -j"$(nproc)" &&
-        ctest --test-dir "$dir" --output-on-failure -j"$(nproc)"
+        build_and_test "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$dir/toolchain.cmake"
 }
 
 failed=()

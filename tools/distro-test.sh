@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Runs the README's full test command (tools/test.sh --all) in a fresh root
-# of a Debian release made with mmdebstrap from Debian's own packages, on a
-# clean clone of the project as committed. Ends with that command's status.
-# Usage: tools/distro-test.sh RELEASE      (bookworm = Debian 12, trixie = Debian 13)
+# Runs every test stage of a Debian release (tools/test.sh --this-release:
+# both builds, fuzzing, arm64) in a fresh root of that release made with
+# mmdebstrap from Debian's own packages, on a clean clone of the project as
+# committed. Packages named after the release go into the root first: with
+# libsdl1.2-compat-dev, Debian 12 is tested on SDL 1.2 over SDL 2. Ends with
+# the tests' status.
+# Usage: tools/distro-test.sh RELEASE [PACKAGE...]    (bookworm = Debian 12, trixie = Debian 13)
 set -euo pipefail
-release=${1:?usage: tools/distro-test.sh RELEASE}
+release=${1:?usage: tools/distro-test.sh RELEASE [PACKAGE...]}
+shift
 cd "$(dirname "$0")/.."
-[ "$(id -u)" -eq 0 ] || exec sudo "$0" "$@"  # making a root and binding into it needs root
-
-command -v mmdebstrap >/dev/null ||
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends mmdebstrap >/dev/null
+[ "$(id -u)" -eq 0 ] || exec sudo "$0" "$release" "$@"  # making a root and binding into it needs root
+. tools/lib.sh
+install_packages mmdebstrap mount
 
 root=$(mktemp -d "${TMPDIR:-/var/tmp}/laavasuihku-$release.XXXXXX")
 bound=()
@@ -24,7 +27,8 @@ trap clean_up EXIT
 trap 'exit 130' INT TERM
 
 echo "=== making a Debian $release root in $root"
-mmdebstrap --quiet --variant=apt --include=git,ca-certificates "$release" "$root"
+included=$(IFS=,; echo "git,ca-certificates${*:+,$*}")
+mmdebstrap --quiet --variant=apt --include="$included" "$release" "$root"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 git clone --quiet --no-hardlinks . "$root/laavasuihku"
 
@@ -34,7 +38,6 @@ for m in proc dev; do
     bound+=("$root/$m")
 done
 
-echo "=== the README's test command on Debian $release"
-# Inside, the root does not make roots of its own.
-chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LAAVA_IN_DISTRO_TEST=1 \
-    /bin/bash -c 'cd /laavasuihku && bash tools/test.sh --all'
+echo "=== every test stage on Debian $release${*:+ with $*}"
+chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
+    /bin/bash -c 'cd /laavasuihku && bash tools/test.sh --this-release'

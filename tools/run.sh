@@ -3,8 +3,8 @@
 # tests) and starts it beside the picture.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/lib.sh
 tools/deps.sh program
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DLAAVA_TESTS=OFF >/dev/null
-cmake --build build -j"$(nproc)" --target laavasuihku tausta
+configure_and_build build -DCMAKE_BUILD_TYPE=Release -DLAAVA_TESTS=OFF -- --target laavasuihku tausta
 cd build
 exec ./laavasuihku

@@ -1,0 +1,62 @@
+# What the scripts in tools/ share: the packages each purpose needs, whether
+# a package is installed, installing the missing ones, and building and
+# testing in a folder. Sourced by them, not run.
+
+# The program alone, besides an SDL 1.2 (see need_sdl).
+program_packages=(g++ cmake make pkg-config libhwy-dev libxrandr-dev)
+# The tests and the benchmark, besides the program's.
+test_packages=(libgtest-dev libbenchmark-dev
+               xvfb xdotool x11-utils imagemagick libx11-dev xserver-xorg-core xserver-xorg-video-dummy
+               valgrind clang libclang-rt-dev
+               dpkg-dev lintian desktop-file-utils man-db appstream librsvg2-bin file)
+# Building for another architecture and running it under qemu, besides its cross compiler.
+cross_packages=(mmdebstrap mount qemu-user cmake make pkg-config librsvg2-bin)
+# What a sysroot of another architecture holds: the program's and the unit tests' libraries.
+sysroot_packages=(libc6-dev "libstdc++-$(gcc -dumpversion 2>/dev/null | cut -d. -f1)-dev" libsdl1.2-dev libgtest-dev
+                  libhwy-dev libxrandr-dev)
+
+# Runs a command as root, through sudo unless this is root already.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+# Installs those of the packages that are not installed yet.
+install_packages() {
+    local missing=() p
+    for p in "$@"; do
+        installed "$p" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    as_root apt-get update -qq &&
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Either SDL 1.2 will do, the classic one or the one on top of SDL 2: the
+# classic one unless one of them is installed.
+need_sdl() {
+    installed libsdl1.2-dev || installed libsdl1.2-compat-dev || echo libsdl1.2-dev
+}
+
+# Configures and builds in a folder: configure_and_build DIR [CMAKE-ARGS...] [-- BUILD-ARGS...]
+configure_and_build() {
+    local dir=$1 configure=() build=()
+    shift
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do configure+=("$1"); shift; done
+    [ $# -gt 0 ] && shift && build=("$@")
+    cmake -S . -B "$dir" "${configure[@]}" >/dev/null && cmake --build "$dir" -j"$(nproc)" "${build[@]}"
+}
+
+# Configures, builds and runs every test in a folder: build_and_test DIR [CMAKE-ARGS...]
+build_and_test() {
+    configure_and_build "$@" && ctest --test-dir "$1" --output-on-failure -j"$(nproc)"
+}
+
+# Says how long a part took since a time in SECONDS: took NAME START
+took() {
+    echo "--- $1: $(((SECONDS - $2) / 60)) min $(((SECONDS - $2) % 60)) s"
+}
