@@ -3,8 +3,9 @@
 // 1024 x 768 x 32 pixels (LAAVA_DUMP_FRAMES="3,40", LAAVA_DUMP_PREFIX) and,
 // after the last of them, ask the program to quit with SIGTERM; and it can
 // make the video mode or the particle pool fail (LAAVA_FAIL_VIDEO_MODE,
-// LAAVA_FAIL_POOL); and it can keep the number of flips so far in a file
-// (LAAVA_COUNT_FLIPS), for a test to take the frame rate from.
+// LAAVA_FAIL_POOL); and it can keep in a file (LAAVA_COUNT_FLIPS) the number
+// of flips so far and, for each key of the first 128, of the frames that
+// read it held: a test waits on frames, not on the clock.
 #include <SDL.h>
 
 #include <dlfcn.h>
@@ -42,7 +43,11 @@ static void dump(SDL_Surface *s, int frame)
     fclose(f);
 }
 
-static void count_flip(int flips)
+static int flips = 0;
+static unsigned held_frames[128];
+
+// The counts as text: the flips, then the frames each key was read held.
+static void write_counts()
 {
     static int fd = [] {
         const char *path = getenv("LAAVA_COUNT_FLIPS");
@@ -50,19 +55,34 @@ static void count_flip(int flips)
     }();
     if (fd < 0)
         return;
-    char text[24];
-    int length = snprintf(text, sizeof text, "%20d\n", flips);
+    char text[12 * (1 + 128) + 1];
+    int length = snprintf(text, sizeof text, "%11d\n", flips);
+    for (unsigned count : held_frames)
+        length += snprintf(text + length, sizeof text - size_t(length), "%11u ", count);
     if (pwrite(fd, text, size_t(length), 0) != length)
         return;
+}
+
+// The program reads the keys once a frame.
+extern "C" Uint8 *SDL_GetKeyState(int *numkeys)
+{
+    static auto real_get = reinterpret_cast<Uint8 *(*)(int *)>(dlsym(RTLD_NEXT, "SDL_GetKeyState"));
+    int keys = 0;
+    Uint8 *state = real_get(&keys);
+    for (int key = 0; key < 128 && key < keys; ++key)
+        held_frames[key] += state[key] != 0;
+    write_counts();
+    if (numkeys)
+        *numkeys = keys;
+    return state;
 }
 
 extern "C" int SDL_Flip(SDL_Surface *screen)
 {
     static auto real_flip = reinterpret_cast<int (*)(SDL_Surface *)>(dlsym(RTLD_NEXT, "SDL_Flip"));
     static std::vector<int> wanted = frames_to_dump();
-    static int flips = 0;
     ++flips;
-    count_flip(flips);
+    write_counts();
     for (size_t i = 0; i < wanted.size(); ++i)
         if (wanted[i] == flips) {
             dump(screen, flips);

@@ -22,21 +22,18 @@ class ControlsTest : public EffectTest {
     }
 };
 
-TEST_F(ControlsTest, StartsFromTheDefaults)
+TEST_F(ControlsTest, NothingHeldChangesNothing)
 {
-    EXPECT_EQ(n, 1000);
-    EXPECT_EQ(painovoima, 15);
-    EXPECT_EQ(kulma, 45);
-    EXPECT_EQ(ax, 588);
-    EXPECT_EQ(ay, 521);
-    EXPECT_EQ(minvoima, 10);
-    EXPECT_EQ(maxvoima, 15);
-    EXPECT_EQ(minkoko, 5);
-    EXPECT_EQ(maxkoko, 50);
-    hold({});
+    const int n0 = n, painovoima0 = painovoima, kulma0 = kulma, ax0 = ax, ay0 = ay;
+    mouse_x = 100, mouse_y = 100;  // the pointer over the window, no button down
+    hold({}, 10);
     EXPECT_FALSE(quit);
     EXPECT_FALSE(bounce);
-    EXPECT_EQ(n, 1000);
+    EXPECT_EQ(n, n0);
+    EXPECT_EQ(painovoima, painovoima0);
+    EXPECT_EQ(kulma, kulma0);
+    EXPECT_EQ(ax, ax0);
+    EXPECT_EQ(ay, ay0);
 }
 
 TEST_F(ControlsTest, EscapeQuits)

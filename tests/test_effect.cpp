@@ -1,8 +1,10 @@
 // The palette, the random draw and the launch of one particle.
+#include "plain_pass.h"
 #include "support.h"
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <set>
 
 TEST(Palette, ReferenceEntries)
@@ -146,26 +148,27 @@ TEST_F(EffectTest, DrawsFollowTheGeneratorOneStepAtATime)
     }
 }
 
-TEST_F(EffectTest, AlustaDrawsFourValuesInOrder)
+// alusta takes four draws and leaves the record the plain launch, with cos
+// and sin worked out anew, leaves from them: inside the table of whole
+// degrees, at its ends and past them, for fans either way round.
+TEST_F(EffectTest, AlustaIsThePlainLaunchFromFourDraws)
 {
-    ax = 300, ay = 200, kulma = 45;
-    seed_rnd(99);
-    double r[5];
-    for (double &v : r)
-        v = rnd(0, 0) * 32768;  // the raw 15-bit values
-    seed_rnd(99);
-    particle p = make_particle(1, 2, 3, 4, 200, 9);
-    alusta(p);
-    EXPECT_EQ(rnd(0, 0) * 32768, r[4]) << "alusta takes exactly four draws";
-
-    EXPECT_EQ(p.x, float(300 + (-15 + 31 * r[0] / 32768)));
-    EXPECT_EQ(p.y, 200.0f);
-    int theta = int(-22 + 45 * r[1] / 32768 + 90.0);
-    double s = 10 + 6 * r[2] / 32768;
-    EXPECT_EQ(p.vx, float(s * std::cos(theta * 0.0174532925199433)));
-    EXPECT_EQ(p.vy, float(-s * std::sin(theta * 0.0174532925199433)));
-    EXPECT_EQ(p.age, 0);
-    EXPECT_EQ(p.koko, float(5 + 46 * r[3] / 32768));
+    ax = 300, ay = 200;
+    for (int fan : {45, 0, -45, 2160, 2162, 4000, -4000, INT_MAX - 2}) {
+        kulma = fan;
+        seed_rnd(99);
+        std::vector<particle> plain(500, make_particle(1, 2, 3, 4, 200, 9));
+        for (particle &p : plain)
+            plain_alusta(p, rnd);
+        const double next = rnd(0, 0);
+        seed_rnd(99);
+        for (const particle &expected : plain) {
+            particle p = make_particle(1, 2, 3, 4, 200, 9);
+            alusta(p);
+            ASSERT_EQ(memcmp(&p, &expected, sizeof p), 0) << "kulma " << fan;
+        }
+        EXPECT_EQ(rnd(0, 0), next) << "alusta takes exactly four draws";
+    }
 }
 
 TEST_F(EffectTest, AlustaStaysInItsRanges)

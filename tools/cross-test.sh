@@ -16,7 +16,7 @@ declare -A ld_name=([arm64]=aarch64.so.1 [armhf]=armhf.so.3 [riscv64]=riscv64-lp
 make_sysroot() {
     local arch=$1 sysroot=$2
     local packages
-    packages=$(IFS=,; echo "${sysroot_packages[*]}")
+    packages=$(sysroot_packages | tr ' ' ,)
     [ -f "$sysroot/.made-from" ] && [ "$(cat "$sysroot/.made-from")" = "$release $packages" ] && return 0
     rm -rf "$sysroot"
     echo "--- a Debian $release sysroot for $arch"

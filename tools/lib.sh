@@ -11,9 +11,11 @@ test_packages=(libgtest-dev libbenchmark-dev
                dpkg-dev lintian desktop-file-utils man-db appstream librsvg2-bin file)
 # Building for another architecture and running it under qemu, besides its cross compiler.
 cross_packages=(mmdebstrap mount qemu-user cmake make pkg-config librsvg2-bin)
-# What a sysroot of another architecture holds: the program's and the unit tests' libraries.
-sysroot_packages=(libc6-dev "libstdc++-$(gcc -dumpversion 2>/dev/null | cut -d. -f1)-dev" libsdl1.2-dev libgtest-dev
-                  libhwy-dev libxrandr-dev)
+# What a sysroot of another architecture holds: the program's and the unit
+# tests' libraries, the C++ library of this machine's compiler among them.
+sysroot_packages() {
+    echo libc6-dev "libstdc++-$(gcc -dumpversion | cut -d. -f1)-dev" libsdl1.2-dev libgtest-dev libhwy-dev libxrandr-dev
+}
 
 # Runs a command as root, through sudo unless this is root already.
 as_root() {

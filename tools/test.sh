@@ -19,7 +19,7 @@ case "${1:-}" in
     "") ;;
     *) echo "usage: tools/test.sh [--this-release | --all]" >&2; exit 2 ;;
 esac
-tools/deps.sh || exit 1
+tools/deps.sh || { echo "could not install the packages the tests need" >&2; exit 1; }
 failed=()
 
 stage() {  # stage NAME COMMAND...

@@ -184,14 +184,6 @@ static void xdotool(const std::string &args)
     ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
 }
 
-// Holds a key down for a while, as a person does.
-static void hold_key(const char *key, double seconds)
-{
-    char args[128];
-    snprintf(args, sizeof args, "keydown %s sleep %.3f keyup %s", key, seconds, key);
-    xdotool(args);
-}
-
 // What the lit pixels of the sky (rows 0 .. 512) look like.
 struct sky_stats {
     int count = 0;
@@ -256,7 +248,7 @@ class WindowTest : public XServerTest {
         }
         ASSERT_NE(window, 0u) << "no window titled Laavasuihku! appeared";
         xdotool(at(1000, 10));  // the pointer over the window, so the keys reach it
-        std::this_thread::sleep_for(700ms);
+        wait_frames(particle_life);
     }
 
     // The pointer at (x, y) in the window, wherever the window stands on the screen.
@@ -267,30 +259,67 @@ class WindowTest : public XServerTest {
         return words;
     }
 
+    // What the frame shim counted: the frames shown, and for each key the
+    // frames that read it held.
+    struct counts {
+        int flips = 0;
+        int held[128] = {};
+    };
+
+    counts counted() const
+    {
+        std::ifstream in(dir / "flips");
+        counts c;
+        in >> c.flips;
+        for (int &h : c.held)
+            in >> h;
+        return c;
+    }
+
+    int flips() const { return counted().flips; }
+
+    // Waits until the program has shown that many more frames.
+    void wait_frames(int frames)
+    {
+        const int until = flips() + frames;
+        for (int i = 0; i < 60000 && flips() < until; ++i)
+            std::this_thread::sleep_for(1ms);
+        ASSERT_GE(flips(), until) << "the program stopped showing frames";
+    }
+
+    // The window a few frames on: the frame drawn now is on the screen.
     frame shot()
     {
-        std::this_thread::sleep_for(400ms);
+        wait_frames(3);
         return grab(dpy, window);
     }
 
-    // The frames shown so far.
-    int flips() const
+    // A particle lives at most 51 frames (its age grows by koko, at least 5, to past 254).
+    static constexpr int particle_life = 52;
+
+    // After a change, once every particle launched before it has burned out.
+    frame settled_shot()
     {
-        std::ifstream in(dir / "flips");
-        int count = 0;
-        in >> count;
-        return count;
+        wait_frames(particle_life);
+        return shot();
     }
 
-    // Holds a key down for some frames, as a person does.
-    void hold_key_frames(const char *key, int frames)
+    // Holds a key down until that many frames have read it held, as a person
+    // does, and lets it go; returns how many frames read it held in all (the
+    // key may still be down for the frame after).
+    int hold_key_frames(const char *key, int frames)
     {
+        const int before = counted().held[int(key[0])];
         xdotool(std::string("keydown ") + key);
-        const int until = flips() + frames;
-        for (int i = 0; i < 6000 && flips() < until; ++i)
-            std::this_thread::sleep_for(10ms);
+        for (int i = 0; i < 600000 && counted().held[int(key[0])] < before + frames; ++i)
+            std::this_thread::sleep_for(100us);
         xdotool(std::string("keyup ") + key);
+        wait_frames(2);
+        return counted().held[int(key[0])] - before;
     }
+
+    // A tap: a key held for one frame, unless letting it go takes longer than a frame.
+    int tap_key(const char *key) { return hold_key_frames(key, 1); }
 
     // How many frames a second the program shows, and how much of a core it
     // takes, over a while.
@@ -329,7 +358,7 @@ class WindowTest : public XServerTest {
         for (bool most : {false, true}) {
             if (most)
                 hold_key_frames("a", 1000);
-            std::this_thread::sleep_for(500ms);
+            wait_frames(30);
             pace p = measure_pace(4000ms);
             printf("%s particles: %.1f frames a second, %.0f %% of a core\n", most ? "999,000" : "1000",
                    p.frames_per_second, 100 * p.core_share);
@@ -346,14 +375,6 @@ class WindowTest : public XServerTest {
             }
         }
         quit_with_escape();
-    }
-
-    // After a change, once every particle launched before it has burned out.
-    // A particle lives at most 51 frames, under a second at 60 frames a second.
-    frame settled_shot()
-    {
-        std::this_thread::sleep_for(1200ms);
-        return shot();
     }
 
     bool uses_sdl2() const
@@ -378,8 +399,10 @@ class WindowTest : public XServerTest {
 
     run_result quit_with_escape()
     {
-        hold_key("Escape", 0.15);
-        return wait_program(program, -1ms, 10000ms);
+        xdotool("keydown Escape");
+        run_result r = wait_program(program, -1ms, 10000ms);
+        xdotool("keyup Escape");
+        return r;
     }
 
     void TearDown() override
@@ -428,8 +451,12 @@ TEST_F(WindowTest, ShowsTheFountainOverThePicture)
 TEST_F(WindowTest, LeftDragMovesTheEmitterOtherButtonsDoNot)
 {
     start();
-    xdotool(at(200, 300) + " mousedown 1 sleep 0.2 " + at(230, 320) + " sleep 0.2 " + at(250, 330));
-    frame held = shot();
+    xdotool(at(200, 300) + " mousedown 1");
+    for (auto [x, y] : {std::pair(230, 320), std::pair(250, 330)}) {
+        wait_frames(3);
+        xdotool(at(x, y));
+    }
+    frame held = settled_shot();
     xdotool("mouseup 1");
     save_png(held, "e2e-dragged");
     sky_stats s = sky(held);
@@ -442,9 +469,12 @@ TEST_F(WindowTest, LeftDragMovesTheEmitterOtherButtonsDoNot)
     EXPECT_LT(near_old, s.count / 20) << "nothing rises from the old emitter";
 
     for (int button : {2, 3}) {
-        xdotool(at(800, 200) + " mousedown " + std::to_string(button) + " sleep 0.2 " + at(820, 220) +
-                " sleep 0.2 mouseup " + std::to_string(button));
-        EXPECT_NEAR(sky(shot()).mean_x, 250, 60) << "button " << button;
+        xdotool(at(800, 200) + " mousedown " + std::to_string(button));
+        wait_frames(3);
+        xdotool(at(820, 220));
+        wait_frames(3);
+        xdotool("mouseup " + std::to_string(button));
+        EXPECT_NEAR(sky(settled_shot()).mean_x, 250, 60) << "button " << button;
     }
     quit_with_escape();
 }
@@ -453,7 +483,7 @@ TEST_F(WindowTest, QWidensTheFan)
 {
     start();
     double normal = sky(settled_shot()).spread_x;
-    hold_key("q", 1.0);
+    hold_key_frames("q", 30);  // from 45 degrees to 195
     frame wide = settled_shot();
     save_png(wide, "e2e-wide-fan");
     EXPECT_GT(sky(wide).spread_x, 1.5 * normal);
@@ -462,17 +492,15 @@ TEST_F(WindowTest, QWidensTheFan)
 
 TEST_F(WindowTest, WNarrowsTheFan)
 {
-    // From 45 degrees, w narrows the fan by 5 a frame down to 0 and then opens
-    // it the other way. Short taps step through it; somewhere the fountain is
-    // a thin column. Many particles slow the frames, so a tap is a few of them.
+    // From 45 degrees, w narrows the fan by 5 a frame: nine frames make it a
+    // thin column.
     start();
-    hold_key("a", 4.0);
-    double normal = sky(shot()).spread_x, narrowest = normal;
-    for (int tap = 0; tap < 25 && narrowest > 0.5 * normal; ++tap) {
-        hold_key("w", 0.01);
-        narrowest = std::min(narrowest, sky(shot()).spread_x);
-    }
-    EXPECT_LT(narrowest, 0.5 * normal);
+    double normal = sky(settled_shot()).spread_x;
+    const int held = hold_key_frames("w", 9);
+    ASSERT_LE(std::abs(45 - 5 * held), 10) << "w was read held for " << held << " frames";
+    frame narrow = settled_shot();
+    save_png(narrow, "e2e-narrow-fan");
+    EXPECT_LT(sky(narrow).spread_x, 0.5 * normal);
     quit_with_escape();
 }
 
@@ -511,12 +539,8 @@ TEST_F(WindowTest, AAndSAddAndDropParticles)
 #endif
 
     // Dropping back to a thousand takes as many frames as adding did.
-    int fewer = sky(many).count;
-    for (int i = 0; i < 30 && fewer >= 2 * normal + 500; ++i) {
-        hold_key("s", 2.0);
-        fewer = sky(settled_shot()).count;
-    }
-    EXPECT_LT(fewer, 2 * normal + 500);
+    hold_key_frames("s", 1000);
+    EXPECT_LT(sky(settled_shot()).count, 2 * normal + 500);
     quit_with_escape();
 }
 
@@ -525,21 +549,24 @@ TEST_F(WindowTest, BTogglesBouncingOffTheEdges)
     start();
     // From the top-left corner a plain fountain leaves the screen at once;
     // a bouncing one comes back down.
-    xdotool(at(30, 5) + " mousedown 1 sleep 0.3 mouseup 1");
-    ASSERT_LT(sky(shot()).count, 500);
-    auto tap_until = [&](auto wanted) {
-        for (int tap = 0; tap < 15; ++tap) {
-            hold_key("b", 0.03);
-            frame f = shot();
-            if (wanted(sky(f).count))
-                return std::make_pair(true, f);
-        }
-        return std::make_pair(false, frame{});
-    };
-    auto [bouncing, seen] = tap_until([](int count) { return count > 3000; });
-    ASSERT_TRUE(bouncing) << "no tap on b set the particles bouncing";
+    xdotool(at(30, 5) + " mousedown 1");
+    wait_frames(3);
+    xdotool("mouseup 1");
+    ASSERT_LT(sky(settled_shot()).count, 500);
+    // b flips bouncing on every frame that reads it held: a tap of one frame
+    // flips it once. Should letting go take longer than a frame, the count
+    // of frames still tells.
+    bool bouncing = false;
+    for (int tap = 0; tap < 5 && !bouncing; ++tap)
+        bouncing ^= tap_key("b") % 2 == 1;
+    ASSERT_TRUE(bouncing) << "b was never read held for an odd number of frames";
+    frame seen = settled_shot();
     save_png(seen, "e2e-bounce");
-    EXPECT_TRUE(tap_until([](int count) { return count < 500; }).first) << "b does not switch bouncing off";
+    EXPECT_GT(sky(seen).count, 3000) << "b does not set the particles bouncing";
+    for (int tap = 0; tap < 5 && bouncing; ++tap)
+        bouncing ^= tap_key("b") % 2 == 1;
+    ASSERT_FALSE(bouncing);
+    EXPECT_LT(sky(settled_shot()).count, 500) << "b does not switch bouncing off";
     quit_with_escape();
 }
 
@@ -632,7 +659,7 @@ TEST_F(WindowTest, CloseRequestEndsWithZero)
 TEST_F(WindowTest, CloseRequestIsHeardWhileTheMouseRacesOverTheWindow)
 {
     start();
-    hold_key("a", 1.0);  // a busy fountain, so events pile up between frames
+    hold_key_frames("a", 60);  // a busy fountain, so events pile up between frames
     std::string moves = "xdotool";
     for (int i = 0; i < 400; ++i)
         moves.append(" ").append(at(50 + (i * 37) % 900, 50 + (i * 53) % 650));
@@ -643,7 +670,7 @@ TEST_F(WindowTest, CloseRequestIsHeardWhileTheMouseRacesOverTheWindow)
                 break;
         _exit(0);
     }
-    std::this_thread::sleep_for(1500ms);
+    wait_frames(90);
     request_close(dpy, window);
     run_result r = wait_program(program, -1ms, 8000ms);
     kill(mover, SIGKILL);
@@ -655,8 +682,7 @@ TEST_F(WindowTest, CloseRequestIsHeardWhileTheMouseRacesOverTheWindow)
 TEST_F(WindowTest, WithoutThePictureTheBandKeepsOnlyFire)
 {
     start(false);
-    std::this_thread::sleep_for(1500ms);
-    frame f = shot();
+    frame f = settled_shot();
     int lit_band = 0;
     for (int y = 513; y < 768; ++y)
         for (int x = 0; x < 1024; ++x) {
