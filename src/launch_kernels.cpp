@@ -60,8 +60,6 @@ static launch_kernels kernels()
     return {make_draws, nullptr, 1};  // launched one at a time, as alusta does
 }
 #else
-namespace hn = hwy::HWY_NAMESPACE;
-
 using DQ2 = hn::Rebind<uint64_t, DD>;  // 64-bit lanes, as many as a half
 using VQ2 = hn::Vec<DQ2>;
 
@@ -205,15 +203,8 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 #include "highway_dispatch.h"
 
-namespace laava {
-static launch_kernels launch_kernels_at(simd_level level)
-{
-    return LAAVA_KERNELS_AT(level, kernels);
-}
-}  // namespace laava
-
 launch_kernels launch_kernels_at(simd_level level)
 {
-    return laava::launch_kernels_at(level);
+    return LAAVA_KERNELS_AT(level, kernels);
 }
 #endif

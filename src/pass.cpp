@@ -5,9 +5,6 @@
 
 #include <cstring>
 
-uint32_t corner_map[map_w * map_h + 1];
-uint8_t square_map[screen_h][screen_w];
-
 // ---- Drawing ---------------------------------------------------------------
 
 // The 3 x 3 square of a particle, clipped to the surface like a fill would be.

@@ -335,15 +335,12 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 #include "highway_dispatch.h"
 
-namespace laava {
-static pass_kernels kernels_at(simd_level level)
-{
-    return LAAVA_KERNELS_AT(level, kernels);
-}
-}  // namespace laava
+// The maps the kernels mark and the pass paints from.
+uint32_t corner_map[map_w * map_h + 1];
+uint8_t square_map[screen_h][screen_w];
 
 pass_kernels kernels_at(simd_level level)
 {
-    return laava::kernels_at(level);
+    return LAAVA_KERNELS_AT(level, kernels);
 }
 #endif

@@ -5,11 +5,29 @@
 #include "simd.h"
 
 #include "highway_targets.h"
+#include <hwy/base.h>
 #include <hwy/detect_targets.h>
 #include <hwy/targets.h>  // TargetName, inline in the header
 
 #include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+
+// Highway's checks, on in its debug builds (the sanitizer build is one),
+// report a failure through hwy::Abort, which lives in libhwy.so too: the
+// program has its own.
+void hwy::Abort(const char *file, int line, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    fprintf(stderr, "Highway: %s:%d: ", file, line);
+    vfprintf(stderr, format, args);
+    fputc('\n', stderr);
+    va_end(args);
+    abort();
+}
 
 #if HWY_ARCH_X86
 #include <cpuid.h>

@@ -311,8 +311,8 @@ class WindowTest : public XServerTest {
     {
         const int before = counted().held[int(key[0])];
         xdotool(std::string("keydown ") + key);
-        for (int i = 0; i < 600000 && counted().held[int(key[0])] < before + frames; ++i)
-            std::this_thread::sleep_for(100us);
+        for (int i = 0; i < 60000 && counted().held[int(key[0])] < before + frames; ++i)
+            std::this_thread::sleep_for(1ms);
         xdotool(std::string("keyup ") + key);
         wait_frames(2);
         return counted().held[int(key[0])] - before;
