@@ -13,6 +13,7 @@ int main(int argc, char *argv[])
     (void)argc, (void)argv;
 
     quiet_text_fallback();
+    show_frames_cheaply();
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         fprintf(stderr, "SDL ei alustunut: %s\n", SDL_GetError());
         return 0;

@@ -6,6 +6,10 @@
 // Called before SDL starts: a fallback to drawing in the terminal stays off it.
 void quiet_text_fallback();
 
+// Called before SDL starts: SDL 1.2 on SDL 2 shows frames without OpenGL,
+// unless the person has asked for a renderer.
+void show_frames_cheaply();
+
 // Why SDL, though started, has nowhere to show the window: with no display,
 // SDL 2 falls back to a video driver that shows nothing, classic SDL to
 // pictures in text. Null when there is a display, or when that driver was

@@ -164,6 +164,38 @@ TEST(Program, FirstLaunchesRepeatAndLaterOnesFollowTheClock)
     fs::remove_all(dir);
 }
 
+#if defined(__x86_64__) && !defined(LAAVA_SANITIZE)  // the sanitizers' shadow memory does not fit under qemu
+// On processors older than the vector levels, emulated by qemu, which stops
+// the program at any instruction the processor lacks: a Core 2 (no SSE4.2,
+// AES or rdtscp) and a Westmere (SSE4.2 and AES, no AVX). The program runs
+// there, and shows the same fountain as natively, frame for frame.
+TEST(Program, OlderProcessorsShowTheSameFountain)
+{
+    fs::path dir = fresh_folder("older");
+    fs::copy_file(LAAVA_TAUSTA, dir / "tausta.bmp");
+    auto frame_on = [&](const std::string &cpu) {
+        std::map<std::string, std::string> env = {{"SDL_VIDEODRIVER", "dummy"},
+                                                  {"LAAVA_FAKE_TIME", "1000000000"},
+                                                  {"LAAVA_DUMP_FRAMES", "40"},
+                                                  {"LAAVA_DUMP_PREFIX", cpu}};
+        std::vector<std::string> emulator;
+        if (cpu == "native")
+            env["LD_PRELOAD"] = LAAVA_SHIM;
+        else  // the shim preloaded into the program, not into qemu
+            emulator = {"qemu-x86_64", "-cpu", cpu, "-E", "LD_PRELOAD=" LAAVA_SHIM};
+        running_program program = start_program(dir, env, emulator);
+        run_result r = wait_program(program, -1ms, 120000ms);
+        EXPECT_TRUE(r.exited && r.status == 0) << cpu << ": " << r.err;
+        return read_frame(dir / (cpu + "-40.raw"));
+    };
+    const std::vector<uint32_t> native = frame_on("native");
+    ASSERT_EQ(native.size(), 1024u * 768);
+    for (const char *cpu : {"core2duo", "Westmere"})
+        EXPECT_TRUE(frame_on(cpu) == native) << "on " << cpu;
+    fs::remove_all(dir);
+}
+#endif
+
 #ifndef LAAVA_SANITIZE  // valgrind and the sanitizers do not mix
 TEST(Program, CleanUnderValgrind)
 {

@@ -220,16 +220,17 @@ class WindowTest : public XServerTest {
     running_program program;
     Window window = 0;
 
-    void start(bool with_picture = true)
+    void start(bool with_picture = true, std::map<std::string, std::string> env = {})
     {
         dir = fresh_folder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         if (with_picture)
             write_picture(dir / "tausta.bmp");
         // The frame shim counts the flips.
-        program = start_program(dir, {{"SDL_VIDEODRIVER", "x11"},
-                                      {"DISPLAY", display_name},
-                                      {"LD_PRELOAD", LAAVA_SHIM},
-                                      {"LAAVA_COUNT_FLIPS", dir / "flips"}});
+        env.insert({{"SDL_VIDEODRIVER", "x11"},
+                    {"DISPLAY", display_name},
+                    {"LD_PRELOAD", LAAVA_SHIM},
+                    {"LAAVA_COUNT_FLIPS", dir / "flips"}});
+        program = start_program(dir, env);
         // SDL on SDL 2 makes and drops a window or two while it starts, one of
         // them shown at 1024 x 768 for a moment: wait for the one that stays.
         Window seen = 0;
@@ -368,24 +369,29 @@ class WindowTest : public XServerTest {
             if (most)
                 continue;
 #endif
-            EXPECT_GT(p.frames_per_second, (most ? 0.85 : 0.9) * rate) << what;
-            // SDL 1.2 on SDL 2 spends some 10 ms of processor on each flip.
+            // With 999,000 particles a slower machine draws some frames past
+            // their refresh (on one whose memory takes 6 ms for the pass, SDL 2
+            // underneath kept 54 to 59 frames of 75); a rate halved, by a wait
+            // made twice, say, is still caught.
+            EXPECT_GT(p.frames_per_second, (most ? 0.6 : 0.9) * rate) << what;
             if (!most) {
-                EXPECT_LT(p.core_share, uses_sdl2() ? 1.0 : 0.5) << "the processor rests between frames";
+                EXPECT_LT(p.core_share, 0.5) << "the processor rests between frames";
             }
         }
         quit_with_escape();
     }
 
-    bool uses_sdl2() const
+    bool maps_library(const char *name) const
     {
         std::ifstream maps("/proc/" + std::to_string(program.pid) + "/maps");
         std::string line;
         while (std::getline(maps, line))
-            if (line.find("libSDL2") != std::string::npos)
+            if (line.find(name) != std::string::npos)
                 return true;
         return false;
     }
+
+    bool uses_sdl2() const { return maps_library("libSDL2"); }
 
     long peak_memory_kib() const
     {
@@ -619,6 +625,22 @@ EndSection
 TEST_F(XorgWindowTest, OneFramePerRefreshAtTheScreensRate)
 {
     expect_paced_to(refresh_rate);
+}
+
+// SDL 2 underneath shows the frames without OpenGL, which, with no graphics
+// hardware, the processor would draw too; a renderer the person asks for is
+// theirs.
+TEST_F(WindowTest, FramesAreShownWithoutOpenGlUnlessARendererIsAskedFor)
+{
+    start();
+    EXPECT_FALSE(maps_library("libGL")) << "OpenGL was loaded";
+    const bool sdl2 = uses_sdl2();
+    quit_with_escape();
+    if (!sdl2)
+        return;  // classic SDL has no renderer to ask for
+    start(true, {{"SDL_RENDER_DRIVER", "opengl"}});
+    EXPECT_TRUE(maps_library("libGL")) << "the renderer asked for was not used";
+    quit_with_escape();
 }
 
 TEST_F(WindowTest, EscapeEndsQuietlyWithZero)
