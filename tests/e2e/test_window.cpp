@@ -231,6 +231,7 @@ class WindowTest : public XServerTest {
                     {"LD_PRELOAD", LAAVA_SHIM},
                     {"LAAVA_COUNT_FLIPS", dir / "flips"}});
         program = start_program(dir, env);
+        window = 0;
         // SDL on SDL 2 makes and drops a window or two while it starts, one of
         // them shown at 1024 x 768 for a moment: wait for the one that stays.
         Window seen = 0;
