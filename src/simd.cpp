@@ -13,6 +13,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 
 // Highway's checks, on in its debug builds (the sanitizer build is one),
@@ -69,13 +70,15 @@ unsigned long long saved_state()
 simd_level detect()
 {
     const cpuid_regs one = cpuid(1), seven = cpuid(7), ext = cpuid(0x80000001u);
+    // SSE3, PCLMUL, SSSE3, SSE4.1, SSE4.2, AES; SSE, SSE2
     if (!bits_set(one.c, {0, 1, 9, 19, 20, 25}) || !bits_set(one.d, {25, 26}))
-        return simd_level::baseline;  // SSE3, PCLMUL, SSSE3, SSE4.1, SSE4.2, AES; SSE, SSE2
-    const bool has_avx = bits_set(one.c, {12, 27, 28, 29}) && bits_set(ext.c, {5}) &&  // FMA, OSXSAVE, AVX, F16C; LZCNT
-                         bits_set(seven.b, {3, 5, 8});                                   // BMI, AVX2, BMI2
-    if (!has_avx || (saved_state() & 0x6) != 0x6)  // XMM, YMM
+        return simd_level::baseline;
+    // FMA, OSXSAVE (XGETBV may be asked), AVX, F16C; LZCNT; BMI, AVX2, BMI2; XMM and YMM saved
+    const bool avx2 = bits_set(one.c, {12, 27, 28, 29}) && bits_set(ext.c, {5}) && bits_set(seven.b, {3, 5, 8});
+    if (!avx2 || (saved_state() & 0x6) != 0x6)
         return simd_level::sse;
-    if (!bits_set(seven.b, {16, 17, 28, 30, 31}) || (saved_state() & 0xe6) != 0xe6)    // F DQ CD BW VL; opmask, ZMM
+    // AVX-512 F, DQ, CD, BW, VL; opmask and ZMM saved
+    if (!bits_set(seven.b, {16, 17, 28, 30, 31}) || (saved_state() & 0xe6) != 0xe6)
         return simd_level::avx2;
     return simd_level::avx512;
 }
