@@ -225,7 +225,7 @@ class WindowTest : public XServerTest {
         dir = fresh_folder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         if (with_picture)
             write_picture(dir / "tausta.bmp");
-        // The frame shim counts the flips.
+        // The frame shim counts the flips and the frames that read each key held.
         env.insert({{"SDL_VIDEODRIVER", "x11"},
                     {"DISPLAY", display_name},
                     {"LD_PRELOAD", LAAVA_SHIM},
