@@ -1,7 +1,11 @@
 #include "pace.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <ctime>
 
 #if LAAVA_XRANDR
@@ -11,6 +15,7 @@
 
 static bool pacing = false;
 static frame_clock frames;
+static double next_rate_look;
 
 static double seconds_now()
 {
@@ -19,6 +24,7 @@ static double seconds_now()
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
+// Returns at once for a time already past.
 static void sleep_until(double when)
 {
     timespec t;
@@ -26,6 +32,39 @@ static void sleep_until(double when)
     t.tv_nsec = long((when - double(t.tv_sec)) * 1e9);
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
     }
+}
+
+int refreshes_per_step(double refresh_rate)
+{
+    if (!(refresh_rate > most_steps_a_second && refresh_rate <= 1000))
+        return 1;
+    return int(std::ceil(refresh_rate / most_steps_a_second));
+}
+
+void change_rate(frame_clock &clock, double refresh_rate, bool flip_waits)
+{
+    if (!(refresh_rate > 0 && refresh_rate <= 1000))
+        refresh_rate = usual_refresh_rate;
+    const double refresh = 1 / refresh_rate;
+    clock.step = refreshes_per_step(refresh_rate) * refresh;
+    // Handed over half a refresh early, a frame meets the refresh nearest its
+    // deadline, whichever way the clocks have drifted apart.
+    clock.early = flip_waits ? refresh / 2 : 0;
+}
+
+frame_clock clock_for(double refresh_rate, bool flip_waits, double now)
+{
+    frame_clock clock = {0, 0, 0};
+    change_rate(clock, refresh_rate, flip_waits);
+    clock.deadline = now + clock.step;
+    return clock;
+}
+
+double flip_time(frame_clock &clock, double now)
+{
+    const double shown = std::max(clock.deadline, now + clock.early);
+    clock.deadline = shown + clock.step;
+    return shown - clock.early;
 }
 
 #if LAAVA_XRANDR
@@ -94,19 +133,40 @@ double window_refresh_rate()
 }
 #endif
 
+bool flip_waits_for_refresh()
+{
+    // Classic SDL is 1.2.15; SDL 1.2 on SDL 2 counts from 1.2.50.
+    const char *sync = getenv("SDL12COMPAT_SYNC_TO_VBLANK");
+    const bool asked = sync && *sync && strcmp(sync, "0") != 0 && strcasecmp(sync, "false") != 0;
+    return asked && SDL_Linked_Version()->patch >= 50;
+}
+
 void start_pacing()
 {
     char driver[32];
     pacing = !SDL_VideoDriverName(driver, sizeof driver) || strcmp(driver, "dummy") != 0;
-    const double rate = window_refresh_rate();
-    frames = {1 / (rate > 0 ? rate : 60), seconds_now()};
+    const double now = seconds_now();
+    frames = clock_for(window_refresh_rate(), flip_waits_for_refresh(), now);
+    next_rate_look = now + 1;
 }
 
-void wait_for_refresh()
+// A moved window or a new mode: a few requests to the X server, once a second.
+static void follow_rate(double now)
 {
-    if (!pacing)
+    if (now < next_rate_look)
         return;
-    const double now = seconds_now(), until = wait_until(frames, now);
-    if (until > now)
-        sleep_until(until);
+    next_rate_look = now + 1;
+    change_rate(frames, window_refresh_rate(), flip_waits_for_refresh());
+}
+
+void show_on_time(SDL_Surface *screen)
+{
+    if (!pacing) {
+        SDL_Flip(screen);
+        return;
+    }
+    const double when = flip_time(frames, seconds_now());
+    sleep_until(when);
+    SDL_Flip(screen);
+    follow_rate(when);
 }

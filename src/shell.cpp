@@ -117,6 +117,5 @@ void draw_frame(SDL_Surface *screen, SDL_Surface *background, particle *particle
 void redraw(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce)
 {
     draw_frame(screen, background, particles, bounce);
-    SDL_Flip(screen);
-    wait_for_refresh();
+    show_on_time(screen);
 }

@@ -35,5 +35,5 @@ void read_controls(bool &quit, bool &bounce, particle *particles);
 // Clears the sky, lays the picture in the band and runs the particle pass.
 void draw_frame(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce);
 
-// draw_frame, then shows the frame and returns at the screen's next refresh.
+// draw_frame, then shows the frame on its deadline.
 void redraw(SDL_Surface *screen, SDL_Surface *background, particle *particles, bool bounce);

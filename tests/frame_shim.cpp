@@ -5,7 +5,9 @@
 // make the video mode or the particle pool fail (LAAVA_FAIL_VIDEO_MODE,
 // LAAVA_FAIL_POOL); and it can keep in a file (LAAVA_COUNT_FLIPS) the number
 // of flips so far and, for each key of the first 128, of the frames that
-// read it held: a test waits on frames, not on the clock.
+// read it held: a test waits on frames, not on the clock; and it can write
+// the time each flip was asked for (LAAVA_FLIP_TIMES), a line of seconds on
+// the monotonic clock each.
 #include <SDL.h>
 
 #include <dlfcn.h>
@@ -77,8 +79,25 @@ extern "C" Uint8 *SDL_GetKeyState(int *numkeys)
     return state;
 }
 
+static void note_flip_time()
+{
+    static int fd = [] {
+        const char *path = getenv("LAAVA_FLIP_TIMES");
+        return path ? open(path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644) : -1;
+    }();
+    if (fd < 0)
+        return;
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    char line[32];
+    int length = snprintf(line, sizeof line, "%lld.%09ld\n", (long long)t.tv_sec, t.tv_nsec);
+    if (write(fd, line, size_t(length)) != length)
+        return;
+}
+
 extern "C" int SDL_Flip(SDL_Surface *screen)
 {
+    note_flip_time();
     static auto real_flip = reinterpret_cast<int (*)(SDL_Surface *)>(dlsym(RTLD_NEXT, "SDL_Flip"));
     static std::vector<int> wanted = frames_to_dump();
     ++flips;

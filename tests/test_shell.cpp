@@ -106,49 +106,109 @@ TEST(Events, OnlyCloseRequestsAreQueued)
 
 // ---- The pace ---------------------------------------------------------------
 
-// Runs frames whose work takes work(k) seconds, each flip returning at once
-// or, given a refresh period, at the next refresh as a flip with vertical
-// sync does; says when each frame ended its wait.
+// Runs frames on a simulated clock: each is read and drawn in work(k)
+// seconds, then flipped when flip_time says, give or take the sleep's
+// oversleeping of up to `overslept` seconds. Given the screen's refresh
+// period, the flip waits for the next refresh (the first at `phase`), as
+// one with vertical sync does. Says when each frame reached the screen.
 template <class Work>
-static std::vector<double> paced_frames(frame_clock clock, int count, Work work, double refresh = 0)
+static std::vector<double> shown_frames(frame_clock &clock, int count, Work work, double refresh = 0,
+                                        double phase = 0, double overslept = 0)
 {
-    std::vector<double> ends;
-    double t = clock.deadline;
+    std::vector<double> shown;
+    double t = 0;
     for (int k = 0; k < count; ++k) {
-        t += work(k);
+        t = flip_time(clock, t + work(k)) + overslept * ((k * 7919) % 1000) / 1000;
         if (refresh > 0)
-            t = std::ceil(t / refresh - 1e-9) * refresh;
-        t = wait_until(clock, t);
-        ends.push_back(t);
+            t = phase + std::ceil((t - phase) / refresh - 1e-9) * refresh;
+        shown.push_back(t);
     }
-    return ends;
+    return shown;
 }
 
-TEST(Pace, OneFramePerPeriodAndNoBurstAfterALateOne)
+TEST(Pace, EachFrameIsShownOnItsDeadlineHoweverLongItsDrawingTook)
 {
-    const double period = 1 / 75.0;
-    auto quick = paced_frames({period, 0}, 300, [](int) { return 0.002; });
-    EXPECT_NEAR(quick.back() - quick.front(), 299 * period, 1e-9);
+    for (double rate : {60.0, 75.0, 144.0}) {
+        const double step = refreshes_per_step(rate) / rate;
+        for (double drawing : {0.001, 0.9 * step}) {
+            frame_clock clock = clock_for(rate, false, 0);
+            auto shown = shown_frames(clock, 300, [&](int k) { return k % 2 ? drawing : 0.001; });
+            for (int k = 0; k < 300; ++k)
+                ASSERT_NEAR(shown[k], (k + 1) * step, 1e-9) << rate << " Hz, frame " << k << ", drawing " << drawing;
+        }
+    }
+}
 
-    // Frame 100 takes 50 ms: the frames after it keep the period.
-    auto late = paced_frames({period, 0}, 300, [](int k) { return k == 100 ? 0.05 : 0.002; });
+TEST(Pace, NoBurstAfterALateFrameAndNoFasterThanTheDrawing)
+{
+    const double step = 1 / 75.0;
+    // Frame 100 takes 50 ms: the frames after it keep the pace.
+    frame_clock clock = clock_for(75, false, 0);
+    auto late = shown_frames(clock, 300, [](int k) { return k == 100 ? 0.05 : 0.002; });
     EXPECT_GE(late[100] - late[99], 0.05);
     for (int k = 101; k < 300; ++k)
-        ASSERT_NEAR(late[k] - late[k - 1], period, 1e-9) << "frame " << k;
+        ASSERT_NEAR(late[k] - late[k - 1], step, 1e-9) << "frame " << k;
 
-    // Frames slower than the period come as fast as they can, no faster.
-    auto slow = paced_frames({period, 0}, 100, [](int) { return 0.02; });
+    // Frames slower than the step come as fast as they are drawn.
+    clock = clock_for(75, false, 0);
+    auto slow = shown_frames(clock, 100, [](int) { return 0.02; });
     EXPECT_NEAR(slow.back() - slow.front(), 99 * 0.02, 1e-9);
+}
+
+TEST(Pace, AboveAHundredHertzEachStepIsHeldForTheSameWholeRefreshes)
+{
+    const struct {
+        double rate;
+        int refreshes;
+    } screens[] = {{50, 1}, {60, 1}, {75, 1}, {100, 1}, {101, 2}, {120, 2}, {144, 2}, {165, 2}, {240, 3}, {360, 4}};
+    for (auto screen : screens) {
+        EXPECT_EQ(refreshes_per_step(screen.rate), screen.refreshes) << screen.rate << " Hz";
+        EXPECT_LE(screen.rate / screen.refreshes, most_steps_a_second);
+        if (screen.refreshes > 1) {  // one refresh fewer would be too fast
+            EXPECT_GT(screen.rate / (screen.refreshes - 1), most_steps_a_second) << screen.rate << " Hz";
+        }
+        EXPECT_NEAR(clock_for(screen.rate, false, 0).step, screen.refreshes / screen.rate, 1e-12);
+    }
+    EXPECT_NEAR(1 / clock_for(144, false, 0).step, 72, 1e-9);
+    EXPECT_NEAR(1 / clock_for(165, false, 0).step, 82.5, 1e-9);
+    EXPECT_NEAR(1 / clock_for(240, false, 0).step, 80, 1e-9);
+    // No rate reported, or one past belief: 60 a second.
+    for (double unknown : {0.0, -1.0, double(NAN), double(INFINITY), 1e9})
+        EXPECT_NEAR(clock_for(unknown, false, 0).step, 1 / usual_refresh_rate, 1e-12) << unknown;
 }
 
 TEST(Pace, AFlipThatWaitsForTheRefreshIsNotWaitedForTwice)
 {
-    // The screen refreshes at the rate reported, or a little off it.
-    const double period = 1 / 60.0;
-    for (double refresh : {period, period * 1.001, period * 0.999}) {
-        auto ends = paced_frames({period, 0}, 600, [](int) { return 0.004; }, refresh);
-        const double rate = 599 / (ends.back() - ends.front());
-        EXPECT_GT(rate, 0.99 / refresh) << "refresh every " << refresh * 1000 << " ms";
-        EXPECT_LT(rate, 1.001 / refresh);
+    // The screen refreshes at the rate reported, or 100 ppm off it (a mode's
+    // clock is reported to the kHz), its refreshes just after the deadlines,
+    // and the sleep oversleeps by up to a millisecond: each step is still
+    // held for the same refreshes.
+    for (double rate : {60.0, 144.0})
+        for (double drift : {1.0, 1.0001, 0.9999}) {
+            const double refresh = drift / rate;
+            const int refreshes = refreshes_per_step(rate);
+            frame_clock clock = clock_for(rate, true, 0);
+            auto shown = shown_frames(clock, 600, [](int) { return 0.004; }, refresh, 0.0003, 0.001);
+            int steady = 0;
+            for (int k = 1; k < 600; ++k)
+                steady += std::lround((shown[k] - shown[k - 1]) / refresh) == refreshes;
+            EXPECT_GE(steady, 590) << rate << " Hz, refresh every " << refresh * 1000 << " ms";
+            const double steps_a_second = 599 / (shown.back() - shown.front());
+            EXPECT_NEAR(steps_a_second, 1 / (refreshes * refresh), 0.01 / (refreshes * refresh));
+        }
+}
+
+TEST(Pace, ANewRateIsFollowedFromTheNextFrame)
+{
+    frame_clock clock = clock_for(75, false, 0);
+    auto before = shown_frames(clock, 10, [](int) { return 0.002; });
+    change_rate(clock, 144, false);
+    double t = before.back();
+    t = flip_time(clock, t + 0.002);  // drawn while the old deadline stood
+    EXPECT_NEAR(t, before.back() + 1 / 75.0, 1e-9);
+    for (int k = 0; k < 10; ++k) {
+        const double next = flip_time(clock, t + 0.002);
+        ASSERT_NEAR(next - t, 2 / 144.0, 1e-9) << k;
+        t = next;
     }
 }
