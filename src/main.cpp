@@ -3,8 +3,10 @@
 #include "pace.h"
 #include "picture.h"
 #include "shell.h"
+#include "simd.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <new>
 
@@ -12,6 +14,10 @@ int main(int argc, char *argv[])
 {
     (void)argc, (void)argv;
 
+    // A narrower vector level than the processor's widest, to compare them.
+    const char *level = getenv("LAAVA_SIMD");
+    if (!use_simd_level_named(level))
+        fprintf(stderr, "LAAVA_SIMD: no level named %s; using %s\n", level, simd_level_name(simd_level_in_use()));
     quiet_text_fallback();
     show_frames_cheaply();
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {

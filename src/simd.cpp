@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <cstring>
 #include <string>
 
 // Highway's checks, on in its debug builds (the sanitizer build is one),
@@ -151,4 +152,18 @@ const char *simd_level_name(simd_level level)
     default:
         return baseline.c_str();
     }
+}
+
+bool use_simd_level_named(const char *name)
+{
+    if (!name || !*name)
+        return true;
+    if (strcmp(name, "baseline") == 0)
+        name = simd_level_name(simd_level::baseline);
+    for (simd_level level : {simd_level::baseline, simd_level::sse, simd_level::avx2, simd_level::avx512})
+        if (strcmp(name, simd_level_name(level)) == 0) {
+            use_simd_level(level);
+            return true;
+        }
+    return false;
 }

@@ -19,3 +19,8 @@ simd_level use_simd_level(simd_level wanted);
 // Its short name: "sse", "avx2", "avx512", or for baseline the instruction
 // set it is built for ("scalar", "sse2", "neon", ...).
 const char *simd_level_name(simd_level level);
+
+// Uses the level of that name (see simd_level_name; "baseline" too), or the
+// widest there is if that is narrower; null or empty keeps the level as it
+// is. False if no level has that name.
+bool use_simd_level_named(const char *name);

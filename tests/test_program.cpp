@@ -1,5 +1,6 @@
 // The real program, run as a user would, on the dummy video driver.
 #include "process.h"
+#include "simd.h"
 #include "support.h"
 
 #include <set>
@@ -164,6 +165,47 @@ TEST(Program, FirstLaunchesRepeatAndLaterOnesFollowTheClock)
     fs::remove_all(dir);
 }
 
+// Frame 40 of a run with a fixed seed, saved as `label`-40.raw in dir; what
+// the program wrote on standard error goes to *err.
+static std::vector<uint32_t> frame_40(const fs::path &dir, const std::string &label,
+                                      std::map<std::string, std::string> env, std::vector<std::string> emulator,
+                                      std::string *err)
+{
+    env.insert({{"SDL_VIDEODRIVER", "dummy"},
+                {"LAAVA_FAKE_TIME", "1000000000"},
+                {"LAAVA_DUMP_FRAMES", "40"},
+                {"LAAVA_DUMP_PREFIX", label}});
+    if (emulator.empty())
+        env["LD_PRELOAD"] = LAAVA_SHIM;
+    else  // the shim preloaded into the program, not into the emulator
+        emulator.insert(emulator.end(), {"-E", "LD_PRELOAD=" LAAVA_SHIM});
+    running_program program = start_program(dir, env, emulator);
+    run_result r = wait_program(program, -1ms, 120000ms);
+    EXPECT_TRUE(r.exited && r.status == 0) << label << ": " << r.err;
+    *err = r.err;
+    return read_frame(dir / (label + "-40.raw"));
+}
+
+// Every level asked for by name shows the same fountain; a name of none is
+// said to be none, and the fountain goes on at the widest level.
+TEST(Program, EveryLevelAskedForByNameShowsTheSameFountain)
+{
+    fs::path dir = fresh_folder("levels");
+    fs::copy_file(LAAVA_TAUSTA, dir / "tausta.bmp");
+    std::string err;
+    const std::vector<uint32_t> widest = frame_40(dir, "widest", {}, {}, &err);
+    ASSERT_EQ(widest.size(), 1024u * 768);
+    for (simd_level level : {simd_level::baseline, simd_level::sse, simd_level::avx2, simd_level::avx512}) {
+        const std::string name = simd_level_name(level);
+        EXPECT_TRUE(frame_40(dir, name, {{"LAAVA_SIMD", name}}, {}, &err) == widest) << name;
+        EXPECT_EQ(err, "") << name;
+    }
+    EXPECT_TRUE(frame_40(dir, "baseline", {{"LAAVA_SIMD", "baseline"}}, {}, &err) == widest);
+    EXPECT_TRUE(frame_40(dir, "none", {{"LAAVA_SIMD", "avx9000"}}, {}, &err) == widest);
+    EXPECT_EQ(err, std::string("LAAVA_SIMD: no level named avx9000; using ") + simd_level_name(widest_level()) + "\n");
+    fs::remove_all(dir);
+}
+
 #if defined(__x86_64__) && !defined(LAAVA_SANITIZE)  // the sanitizers' shadow memory does not fit under qemu
 // On processors older than the vector levels, emulated by qemu, which stops
 // the program at any instruction the processor lacks: a Core 2 (no SSE4.2,
@@ -173,25 +215,11 @@ TEST(Program, OlderProcessorsShowTheSameFountain)
 {
     fs::path dir = fresh_folder("older");
     fs::copy_file(LAAVA_TAUSTA, dir / "tausta.bmp");
-    auto frame_on = [&](const std::string &cpu) {
-        std::map<std::string, std::string> env = {{"SDL_VIDEODRIVER", "dummy"},
-                                                  {"LAAVA_FAKE_TIME", "1000000000"},
-                                                  {"LAAVA_DUMP_FRAMES", "40"},
-                                                  {"LAAVA_DUMP_PREFIX", cpu}};
-        std::vector<std::string> emulator;
-        if (cpu == "native")
-            env["LD_PRELOAD"] = LAAVA_SHIM;
-        else  // the shim preloaded into the program, not into qemu
-            emulator = {"qemu-x86_64", "-cpu", cpu, "-E", "LD_PRELOAD=" LAAVA_SHIM};
-        running_program program = start_program(dir, env, emulator);
-        run_result r = wait_program(program, -1ms, 120000ms);
-        EXPECT_TRUE(r.exited && r.status == 0) << cpu << ": " << r.err;
-        return read_frame(dir / (cpu + "-40.raw"));
-    };
-    const std::vector<uint32_t> native = frame_on("native");
+    std::string err;
+    const std::vector<uint32_t> native = frame_40(dir, "native", {}, {}, &err);
     ASSERT_EQ(native.size(), 1024u * 768);
     for (const char *cpu : {"core2duo", "Westmere"})
-        EXPECT_TRUE(frame_on(cpu) == native) << "on " << cpu;
+        EXPECT_TRUE(frame_40(dir, cpu, {}, {"qemu-x86_64", "-cpu", cpu}, &err) == native) << "on " << cpu;
     fs::remove_all(dir);
 }
 #endif
