@@ -12,9 +12,9 @@ test_packages=(libgtest-dev libbenchmark-dev
 # Building for another architecture and running it under qemu, besides its cross compiler.
 cross_packages=(mmdebstrap mount qemu-user cmake make pkg-config librsvg2-bin)
 # What a sysroot of another architecture holds: the program's and the unit
-# tests' libraries, the C++ library of this machine's compiler among them.
-sysroot_packages() {
-    echo libc6-dev "libstdc++-$(gcc -dumpversion | cut -d. -f1)-dev" libsdl1.2-dev libgtest-dev libhwy-dev libxrandr-dev
+# tests' libraries, the C++ library of the compiler given among them.
+sysroot_packages() {  # sysroot_packages COMPILER
+    echo libc6-dev "libstdc++-$("$1" -dumpversion | cut -d. -f1)-dev" libsdl1.2-dev libgtest-dev libhwy-dev libxrandr-dev
 }
 
 # Runs a command as root, through sudo unless this is root already.
@@ -62,3 +62,34 @@ build_and_test() {
 took() {
     echo "--- $1: $(((SECONDS - $2) / 60)) min $(((SECONDS - $2) % 60)) s"
 }
+
+# Runs a command in a fresh root of a Debian release made with mmdebstrap from
+# Debian's own packages, on a clean clone of the project as committed, and
+# returns its status. Needs root.
+# in_fresh_root RELEASE PACKAGES COMMAND    (PACKAGES: comma-separated, may be empty)
+in_fresh_root() (
+    release=$1 packages=$2 command=$3
+    install_packages mmdebstrap mount || exit 1
+    root=$(mktemp -d "${TMPDIR:-/var/tmp}/laavasuihku-$release.XXXXXX")
+    bound=()
+    clean_up() {
+        local m
+        for m in "${bound[@]}"; do
+            umount -R "$m" 2>/dev/null || umount -lR "$m"
+        done
+        rm -rf --one-file-system "$root"
+    }
+    trap clean_up EXIT
+    trap 'exit 130' INT TERM
+    echo "=== making a Debian $release root in $root"
+    mmdebstrap --quiet --variant=apt --include="git,ca-certificates${packages:+,$packages}" "$release" "$root" || exit 1
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    git clone --quiet --no-hardlinks . "$root/laavasuihku" || exit 1
+    for m in proc dev; do
+        mount --rbind "/$m" "$root/$m" && mount --make-rslave "$root/$m" || exit 1
+        bound+=("$root/$m")
+    done
+    echo "=== in Debian $release${packages:+ with $packages}: $command"
+    chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
+        /bin/bash -c "cd /laavasuihku && $command"
+)
