@@ -31,6 +31,24 @@ void hwy::Abort(const char *file, int line, const char *format, ...)
     abort();
 }
 
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+// 32-bit x86 does its float and double arithmetic on the x87 unit, which
+// keeps 64-bit mantissas in its registers: a double sum is rounded twice,
+// first there and again when stored, and now and then lands a bit away from
+// the once-rounded sum that SSE2, amd64 and arm64 give. Told to round every
+// result to a double's 53 bits, it gives the same sums, and so the same
+// particles, on every level and architecture. Set before any static
+// constructor computes (the launch angles' table), on the one thread that
+// runs the fountain.
+__attribute__((constructor(101))) static void round_as_doubles()
+{
+    unsigned short control;
+    asm volatile("fnstcw %0" : "=m"(control));
+    control = (unsigned short)((control & ~0x300u) | 0x200u);  // precision control: 53 bits
+    asm volatile("fldcw %0" : : "m"(control));
+}
+#endif
+
 #if HWY_ARCH_X86
 #include <cpuid.h>
 
