@@ -22,7 +22,10 @@ inline void plain_alusta(particle &p, draw_fn draw)
     p.y = float(ay);
     int theta = int(draw(-(kulma / 2), kulma / 2) + 90.0);
     double s = draw(minvoima, maxvoima);
-    double phi = theta * 0.0174532925199433;
+    // A double: where the x87 unit computes (32-bit x86), a bare constant is
+    // taken with a long double's precision.
+    const double deg_to_rad = 0.0174532925199433;
+    double phi = theta * deg_to_rad;
     p.vx = float(s * std::cos(phi));
     p.vy = float(-s * std::sin(phi));
     p.age = 0;
