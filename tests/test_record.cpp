@@ -85,12 +85,15 @@ static uint32_t pool_digest(const particle *particles, int count)
     return d.value();
 }
 
+// The colours only: SDL 2 underneath may fill the unused top byte.
 static uint32_t screen_digest(SDL_Surface *screen)
 {
     digest d;
     for (int y = 0; y < screen_h; ++y)
         for (int x = 0; x < screen_w; x += 8) {
-            auto two = [&](int at) { return uint64_t(pixel_at(screen, at, y)) << 32 | pixel_at(screen, at + 1, y); };
+            auto two = [&](int at) {
+                return uint64_t(pixel_at(screen, at, y) & 0xFFFFFF) << 32 | (pixel_at(screen, at + 1, y) & 0xFFFFFF);
+            };
             d.add4(two(x), two(x + 2), two(x + 4), two(x + 6));
         }
     return d.value();
