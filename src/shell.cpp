@@ -32,7 +32,10 @@ void show_frames_cheaply()
     // hardware (a virtual machine, a remote desktop) the processor draws that
     // too, most of a core even at 1000 particles. The software renderer on the
     // window's own surface copies the frame as classic SDL does, a fifth of
-    // that. Classic SDL reads neither.
+    // that. Classic SDL reads neither. It cannot wait for the refresh, though:
+    // a person who asks for that gets SDL 2's own choice.
+    if (flip_waits_for_refresh())
+        return;
     setenv("SDL_RENDER_DRIVER", "software", 0);
     setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
 }

@@ -7,7 +7,8 @@
 void quiet_text_fallback();
 
 // Called before SDL starts: SDL 1.2 on SDL 2 shows frames without OpenGL,
-// unless the person has asked for a renderer.
+// unless the person has asked for a renderer or for flips that wait for the
+// refresh (SDL12COMPAT_SYNC_TO_VBLANK).
 void show_frames_cheaply();
 
 // Why SDL, though started, has nowhere to show the window: with no display,

@@ -668,7 +668,8 @@ TEST_F(XorgWindowTest, AHighRefreshModeIsFollowedAndEachStepHeldTwoRefreshes)
 
 // SDL 2 underneath shows the frames without OpenGL, which, with no graphics
 // hardware, the processor would draw too; a renderer the person asks for is
-// theirs.
+// theirs, and so is SDL 2's own choice when they ask for flips on the
+// refresh, which the software renderer cannot give.
 TEST_F(WindowTest, FramesAreShownWithoutOpenGlUnlessARendererIsAskedFor)
 {
     start();
@@ -679,6 +680,9 @@ TEST_F(WindowTest, FramesAreShownWithoutOpenGlUnlessARendererIsAskedFor)
         return;  // classic SDL has no renderer to ask for
     start(true, {{"SDL_RENDER_DRIVER", "opengl"}});
     EXPECT_TRUE(maps_library("libGL")) << "the renderer asked for was not used";
+    quit_with_escape();
+    start(true, {{"SDL12COMPAT_SYNC_TO_VBLANK", "1"}});
+    EXPECT_TRUE(maps_library("libGL")) << "flips on the refresh were asked for, yet the software renderer was forced";
     quit_with_escape();
 }
 
