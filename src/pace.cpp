@@ -13,7 +13,7 @@
 #include <X11/extensions/Xrandr.h>
 #endif
 
-static bool pacing = false;
+static bool pacing = false, flip_waits = false;
 static frame_clock frames;
 static double next_rate_look;
 
@@ -145,8 +145,9 @@ void start_pacing()
 {
     char driver[32];
     pacing = !SDL_VideoDriverName(driver, sizeof driver) || strcmp(driver, "dummy") != 0;
+    flip_waits = flip_waits_for_refresh();
     const double now = seconds_now();
-    frames = clock_for(window_refresh_rate(), flip_waits_for_refresh(), now);
+    frames = clock_for(window_refresh_rate(), flip_waits, now);
     next_rate_look = now + 1;
 }
 
@@ -156,7 +157,7 @@ static void follow_rate(double now)
     if (now < next_rate_look)
         return;
     next_rate_look = now + 1;
-    change_rate(frames, window_refresh_rate(), flip_waits_for_refresh());
+    change_rate(frames, window_refresh_rate(), flip_waits);
 }
 
 void show_on_time(SDL_Surface *screen)

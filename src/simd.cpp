@@ -13,8 +13,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <initializer_list>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 // Highway's checks, on in its debug builds (the sanitizer build is one),

@@ -38,31 +38,7 @@ display=:$((90 + RANDOM % 400))
 case $screen in
     xvfb) Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & rate=0 ;;
     75 | 144)
-        cat >"$work/xorg.conf" <<EOF
-Section "Device"
-  Identifier "card"
-  Driver "dummy"
-  VideoRam 65536
-EndSection
-Section "Monitor"
-  Identifier "monitor"
-  HorizSync 5.0-1000.0
-  VertRefresh 5.0-200.0
-  Modeline "1280x1024_75" 138.75 1280 1368 1504 1728 1024 1027 1034 1072 -hsync +vsync
-  Modeline "1280x1024_144" 266.75 1280 1368 1504 1728 1024 1027 1034 1072 -hsync +vsync
-EndSection
-Section "Screen"
-  Identifier "screen"
-  Device "card"
-  Monitor "monitor"
-  DefaultDepth 24
-  SubSection "Display"
-    Depth 24
-    Modes "1280x1024_$screen"
-  EndSubSection
-EndSection
-EOF
-        Xorg "$display" -config "$work/xorg.conf" -logfile "$work/Xorg.log" -noreset -nolisten tcp \
+        Xorg "$display" -config "$PWD/tests/e2e/xorg-dummy.conf" -logfile "$work/Xorg.log" -noreset -nolisten tcp \
             -novtswitch -sharevts >/dev/null 2>&1 &
         rate=$(awk -v s="$screen" 'BEGIN { print (s == 75 ? 138.75e6 : 266.75e6) / (1728 * 1072) }') ;;
     *) echo "unknown screen $screen" >&2; exit 2 ;;
@@ -70,6 +46,7 @@ esac
 pids+=($!)
 export DISPLAY=$display
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+[ "$screen" != 144 ] || xrandr --output DUMMY0 --mode 1280x1024_144
 
 cp "$build/tausta.bmp" "$work/"
 (cd "$work" && LD_PRELOAD=$shim LAAVA_FLIP_TIMES=$work/flips LAAVA_COUNT_FLIPS=$work/counts \

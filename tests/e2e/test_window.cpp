@@ -357,14 +357,13 @@ class WindowTest : public XServerTest {
         return {figures_of(read_flip_times(dir / "flip-times", t0, t1), step), figures_of(bare, step), core_share};
     }
 
-    // One step shown per refresh of the screen at rate, or per two above a
-    // hundred a second, with the fewest particles and the most: on time,
-    // none early, the intervals hardly wider spread than a bare loop's.
-    void expect_paced_to(double rate, bool started = false)
+    // The program started shows one step per refresh of the screen at rate,
+    // or per two above a hundred a second, with the fewest particles and the
+    // most: on time, none early, the intervals hardly wider spread than a
+    // bare loop's.
+    void expect_paced_to(double rate)
     {
-        const double step = refreshes_per_step(rate) / rate;
-        if (!started)
-            start();
+        const double step = clock_for(rate, false, 0).step;
         for (bool most : {false, true}) {
             if (most)
                 hold_key_frames("a", 1000);
@@ -391,8 +390,6 @@ class WindowTest : public XServerTest {
                 EXPECT_LT(p.program.p99 - p.program.p1, p.bare.p99 - p.bare.p1 + 0.4 * step) << what;
             }
         }
-        if (!started)
-            quit_with_escape();
     }
 
     bool maps_library(const char *name) const
@@ -592,7 +589,9 @@ TEST_F(WindowTest, BTogglesBouncingOffTheEdges)
 
 TEST_F(WindowTest, OneFramePerRefreshSixtyWhereTheScreenReportsNoRate)
 {
+    start();
     expect_paced_to(60);
+    quit_with_escape();
 }
 
 // Xorg with its dummy video driver: a real X server whose RandR reports its
@@ -617,42 +616,16 @@ class XorgWindowTest : public WindowTest {
     static void SetUpTestSuite()
     {
         fs::path dir = fresh_folder("xorg");
-        std::ofstream(dir / "xorg.conf") << R"(
-Section "ServerFlags"
-  Option "DontVTSwitch" "true"
-  Option "AutoAddDevices" "false"
-EndSection
-Section "Device"
-  Identifier "card"
-  Driver "dummy"
-  VideoRam 65536
-EndSection
-Section "Monitor"
-  Identifier "monitor"
-  HorizSync 5.0-1000.0
-  VertRefresh 5.0-200.0
-  Modeline "1280x1024_75" 138.75 1280 1368 1504 1728 1024 1027 1034 1072 -hsync +vsync
-  Modeline "1280x1024_144" 266.75 1280 1368 1504 1728 1024 1027 1034 1072 -hsync +vsync
-EndSection
-Section "Screen"
-  Identifier "screen"
-  Device "card"
-  Monitor "monitor"
-  DefaultDepth 24
-  SubSection "Display"
-    Depth 24
-    Modes "1280x1024_75" "1280x1024_144"
-  EndSubSection
-EndSection
-)";
-        start_server({"Xorg", "-config", dir / "xorg.conf", "-logfile", dir / "Xorg.log", "-noreset", "-nolisten",
+        start_server({"Xorg", "-config", LAAVA_XORG_CONF, "-logfile", dir / "Xorg.log", "-noreset", "-nolisten",
                       "tcp", "-novtswitch", "-sharevts"});
     }
 };
 
 TEST_F(XorgWindowTest, OneFramePerRefreshAtTheScreensRate)
 {
+    start();
     expect_paced_to(refresh_rate);
+    quit_with_escape();
 }
 
 // A screen switched to 144 Hz under the running program: within a second it
@@ -662,7 +635,7 @@ TEST_F(XorgWindowTest, AHighRefreshModeIsFollowedAndEachStepHeldTwoRefreshes)
     start();
     set_mode("1280x1024_144");
     std::this_thread::sleep_for(1500ms);
-    expect_paced_to(high_refresh_rate, true);
+    expect_paced_to(high_refresh_rate);
     quit_with_escape();
 }
 
