@@ -149,7 +149,7 @@ static void expect_recorded(const std::string &name, int particles, int frames)
     std::vector<std::string> recorded;
     for (std::string line; std::getline(in, line);)
         recorded.push_back(line);
-    ASSERT_EQ(recorded.size(), size_t(frames)) << path;
+    ASSERT_GE(recorded.size(), size_t(frames)) << path;
     recorded_run(particles, frames, [&](int frame, const std::string &line) {
         const std::string &want = recorded[size_t(frame)];
         if (line == want)
@@ -172,6 +172,10 @@ class RecordedRun : public ::testing::TestWithParam<simd_level> {
         if (GetParam() != widest_level())
             GTEST_SKIP() << "the sanitizers run the widest level alone";
 #endif
+#ifdef LAAVA_EMULATED  // FastPass holds every level to the plain pass; here the two ends
+        if (GetParam() != simd_level::baseline && GetParam() != widest_level())
+            GTEST_SKIP() << "under qemu the baseline and the widest level alone";
+#endif
     }
     void TearDown() override { use_simd_level(widest_level()); }
 };
@@ -182,8 +186,13 @@ TEST_P(RecordedRun, TwentyThousandParticles)
 }
 
 // One round of the steering script: 999,000 particles take a while, the
-// more so under qemu and the sanitizers.
+// more so under the sanitizers. Under qemu, whose x87 and AVX2 take
+// minutes for a hundred frames of them, the round's first 60 frames.
+#ifdef LAAVA_EMULATED
+constexpr int most_frames = 60;
+#else
 constexpr int most_frames = 600;
+#endif
 
 TEST_P(RecordedRun, MostParticles)
 {
