@@ -63,14 +63,24 @@ static launch_kernels kernels()
 using DQ2 = hn::Rebind<uint64_t, DD>;  // 64-bit lanes, as many as a half
 using VQ2 = hn::Vec<DQ2>;
 
+constexpr bool big_endian = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
+
+// 64-bit lanes as 32-bit ones whose even lanes, which MulEven takes, hold
+// each one's low half: on a big-endian machine the even lane is the high half.
+HWY_INLINE hn::Vec<hn::Repartition<uint32_t, DQ>> low_halves_even(hn::Vec<DQ> v)
+{
+    if (big_endian)
+        v = hn::ShiftLeft<32>(v);
+    return hn::BitCast(hn::Repartition<uint32_t, DQ>(), v);
+}
+
 // a * m mod 2^64, from 32-bit products: Highway has no 64-bit multiply on
 // every target.
 HWY_INLINE hn::Vec<DQ> times(hn::Vec<DQ> a, uint64_t m)
 {
     const DQ dq;
-    const hn::Repartition<uint32_t, DQ> d32;
-    const auto lo = hn::BitCast(d32, a), hi = hn::BitCast(d32, hn::ShiftRight<32>(a));
-    const auto m_lo = hn::BitCast(d32, hn::Set(dq, m & 0xFFFFFFFFu)), m_hi = hn::BitCast(d32, hn::Set(dq, m >> 32));
+    const auto lo = low_halves_even(a), hi = low_halves_even(hn::ShiftRight<32>(a));
+    const auto m_lo = low_halves_even(hn::Set(dq, m & 0xFFFFFFFFu)), m_hi = low_halves_even(hn::Set(dq, m >> 32));
     return hn::MulEven(lo, m_lo) + hn::ShiftLeft<32>(hn::MulEven(hi, m_lo) + hn::MulEven(lo, m_hi));
 }
 
@@ -106,12 +116,15 @@ HWY_INLINE VQ2 draws_of(const uint16_t *r)
     return hn::BitCast(DQ2(), hn::LoadU(hn::Repartition<uint16_t, DQ2>(), r));
 }
 
-// Draw k of each lane, as a double: exact, since it has 15 bits.
+// Draw k of each lane, as a double: exact, since it has 15 bits. The draws
+// lie in the 64-bit lane in memory order: the first is the high one on a
+// big-endian machine.
 template <int k>
 HWY_INLINE VD draw(VQ2 four)
 {
     const DQ2 dq2;
-    const VQ2 bits = hn::And(hn::ShiftRight<16 * k>(four), hn::Set(dq2, 0xFFFFu));
+    constexpr int at = big_endian ? 3 - k : k;
+    const VQ2 bits = hn::And(hn::ShiftRight<16 * at>(four), hn::Set(dq2, 0xFFFFu));
     // The double 2^52 with the draw in the low bits of its mantissa is 2^52 + draw.
     constexpr uint64_t two_52 = 0x4330000000000000u;
     return hn::BitCast(DD(), hn::Or(bits, hn::Set(dq2, two_52))) - hn::Set(DD(), 4503599627370496.0);

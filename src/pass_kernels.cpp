@@ -95,12 +95,12 @@ HWY_INLINE hn::Mask<DF> on_edge(VF pos, float edge)
 
 // For each set of eight lanes (bit k for lane k), the lanes in order, packed
 // to the front, a byte each.
-static constexpr std::array<uint64_t, 256> packed_lanes = [] {
-    std::array<uint64_t, 256> t{};
+alignas(8) static constexpr std::array<std::array<uint8_t, 8>, 256> packed_lanes = [] {
+    std::array<std::array<uint8_t, 8>, 256> t{};
     for (unsigned bits = 0; bits < 256; ++bits)
         for (unsigned lane = 0, at = 0; lane < 8; ++lane)
             if (bits >> lane & 1)
-                t[bits] |= uint64_t(lane) << (8 * at++);
+                t[bits][at++] = uint8_t(lane);
     return t;
 }();
 
@@ -122,13 +122,11 @@ HWY_INLINE void list_lanes(MI which, VI slots, int32_t *list, int &listed)
     const hn::Rebind<uint8_t, decltype(d8)> d8_bytes;
     alignas(8) uint8_t mask_bits[8] = {};
     hn::StoreMaskBits(di, which, mask_bits);
-    uint32_t bits;
-    memcpy(&bits, mask_bits, sizeof bits);
+    const uint32_t bits = mask_bits[0] | mask_bits[1] << 8 | mask_bits[2] << 16 | uint32_t(mask_bits[3]) << 24;
     const int32_t first = hn::GetLane(slots);
     for (size_t k = 0; k < lanes; k += at_once) {
         const unsigned set = bits >> k & ((1u << at_once) - 1);
-        const uint64_t packed = packed_lanes[set];
-        const auto at = hn::PromoteTo(d8, hn::LoadU(d8_bytes, reinterpret_cast<const uint8_t *>(&packed)));
+        const auto at = hn::PromoteTo(d8, hn::LoadU(d8_bytes, packed_lanes[set].data()));
         hn::StoreU(hn::Add(at, hn::Set(d8, first + int32_t(k))), d8, list + listed);
         listed += __builtin_popcount(set);
     }

@@ -35,11 +35,11 @@ static void steer(int frame, Uint8 *keys, Uint8 &buttons, int &mouse_x, int &mou
 // The picture, through a BMP file's bytes and the loader.
 static SDL_Surface *recorded_picture()
 {
-    SDL_Surface *s = SDL_CreateRGBSurface(SDL_SWSURFACE, 1024, 255, 24, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_Surface *s = SDL_CreateRGBSurface(SDL_SWSURFACE, 1024, 255, 32, 0xFF0000, 0xFF00, 0xFF, 0);
     for (int y = 0; y < 255; ++y)
         for (int x = 0; x < 1024; ++x) {
-            Uint8 *p = static_cast<Uint8 *>(s->pixels) + y * s->pitch + x * 3;
-            p[0] = Uint8(x * 7 + y), p[1] = Uint8(y * 3), p[2] = Uint8(x / 4);
+            Uint32 *p = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(s->pixels) + y * s->pitch) + x;
+            *p = Uint32(Uint8(x / 4)) << 16 | Uint32(Uint8(y * 3)) << 8 | Uint8(x * 7 + y);  // colours, not bytes
         }
     std::vector<Uint8> bytes(4 << 20);
     SDL_RWops *out = SDL_RWFromMem(bytes.data(), int(bytes.size()));
