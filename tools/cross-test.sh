@@ -69,16 +69,22 @@ make_sysroot() {  # make_sysroot ARCH SYSROOT TRIPLET MULTIARCH LINKER
     echo "$release $packages" >"$sysroot/.made-from"
 }
 
+# Every package apt set out to fetch, as "NAME VERSION" lines (the version
+# with its epoch).
+chosen_packages() {  # chosen_packages LOG
+    awk '/^(Get|Ign|Err):/ && NF >= 7 {print $5, $7}' "$1" | sort -u
+}
+
 # The packages apt could not fetch, as "NAME VERSION" lines: the version as
-# apt named it (with its epoch), else as the file's name has it.
+# apt named it, else as the file's name has it.
 unfetched_packages() {  # unfetched_packages LOG
-    awk '/^(Get|Ign|Err):/ && NF >= 7 { version[$5] = $7 }
+    awk 'NR == FNR { version[$1] = $2; next }
          /^E: Failed to fetch / {
              n = split($5, path, "/"); split(path[n], part, "_"); v = part[2]
              gsub("%2[bB]", "+", v); gsub("%7[eE]", "~", v); gsub("%3[aA]", ":", v)
              failed[part[1]] = v
          }
-         END { for (p in failed) print p, (p in version ? version[p] : failed[p]) }' "$1" | sort -u
+         END { for (p in failed) print p, (p in version ? version[p] : failed[p]) }' <(chosen_packages "$1") "$1" | sort -u
 }
 
 # mmdebstrap's extraction of the packages, its output in a log.
@@ -95,8 +101,7 @@ extract_the_rest() {  # extract_the_rest ARCH ROOT LOG UNFETCHED
     config=$(mktemp)
     printf 'Dir "%s/";\nDir::State::status "%s/var/lib/dpkg/status";\nAPT::Architecture "%s";\nAPT::Architectures { "%s"; };\n' \
         "$2" "$2" "$1" "$1" >"$config"
-    packages=$(awk '/^(Get|Err|Ign):/ && NF >= 7 {print $5 "=" $7}' "$3" | sort -u |
-               grep -vxFf <(awk '{print $1 "=" $2}' <<<"$4"))
+    packages=$(chosen_packages "$3" | grep -vxFf <(cat <<<"$4") | tr ' ' =)
     mkdir -p "$archives"
     # shellcheck disable=SC2086  # one word a package
     (cd "$archives" && APT_CONFIG=$config apt-get download -qq $packages 2>&1 | grep -v unsandboxed)
