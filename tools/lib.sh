@@ -6,7 +6,7 @@
 program_packages=(g++ cmake make pkg-config libhwy-dev libxrandr-dev)
 # The tests and the benchmark, besides the program's.
 test_packages=(libgtest-dev libbenchmark-dev
-               xvfb xdotool x11-utils x11-xserver-utils imagemagick libx11-dev xserver-xorg-core xserver-xorg-video-dummy
+               xvfb xdotool x11-utils x11-xserver-utils imagemagick libx11-dev libxtst-dev xserver-xorg-core xserver-xorg-video-dummy
                valgrind qemu-user clang libclang-rt-dev
                dpkg-dev lintian desktop-file-utils man-db appstream librsvg2-bin file)
 # Building for another architecture and running it under qemu, besides its cross compiler.

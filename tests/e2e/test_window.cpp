@@ -1,5 +1,6 @@
 // The real program in a real X window, seen and steered as a person would:
-// keys and the mouse through xdotool, the screen read back pixel by pixel.
+// keys through XTest, the mouse through xdotool, the screen read back pixel
+// by pixel.
 #include "effect.h"
 #include "frame_times.h"
 #include "pace.h"
@@ -9,6 +10,7 @@
 // After GoogleTest: Xlib defines None and Bool as macros.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -186,6 +188,17 @@ static void xdotool(const std::string &args)
     ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
 }
 
+// Presses or lets go a key, as xdotool does, but on the open connection: a
+// key let go the moment a frame has read it held must be up before the next
+// frame, sooner than a new xdotool process can start on a busy machine.
+static void press_key(Display *dpy, const char *key, bool down)
+{
+    KeyCode code = XKeysymToKeycode(dpy, XStringToKeysym(key));
+    ASSERT_NE(code, 0) << "no key " << key;
+    XTestFakeKeyEvent(dpy, code, down, CurrentTime);
+    XSync(dpy, False);
+}
+
 // What the lit pixels of the sky (rows 0 .. 512) look like.
 struct sky_stats {
     int count = 0;
@@ -316,10 +329,10 @@ class WindowTest : public XServerTest {
     int hold_key_frames(const char *key, int frames)
     {
         const int before = counted().held[int(key[0])];
-        xdotool(std::string("keydown ") + key);
+        press_key(dpy, key, true);
         for (int i = 0; i < 60000 && counted().held[int(key[0])] < before + frames; ++i)
             std::this_thread::sleep_for(1ms);
-        xdotool(std::string("keyup ") + key);
+        press_key(dpy, key, false);
         wait_frames(2);
         return counted().held[int(key[0])] - before;
     }
@@ -416,9 +429,9 @@ class WindowTest : public XServerTest {
 
     run_result quit_with_escape()
     {
-        xdotool("keydown Escape");
+        press_key(dpy, "Escape", true);
         run_result r = wait_program(program, -1ms, 10000ms);
-        xdotool("keyup Escape");
+        press_key(dpy, "Escape", false);
         return r;
     }
 
