@@ -10,11 +10,11 @@
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 #include <hwy/highway.h>
 
+#include "bytes.h"
 #include "lanes-inl.h"
 #include "pass.h"
 
 #include <array>
-#include <cstring>
 
 #define ONE_LANE (HWY_TARGET == HWY_SCALAR)
 
@@ -122,7 +122,7 @@ HWY_INLINE void list_lanes(MI which, VI slots, int32_t *list, int &listed)
     const hn::Rebind<uint8_t, decltype(d8)> d8_bytes;
     alignas(8) uint8_t mask_bits[8] = {};
     hn::StoreMaskBits(di, which, mask_bits);
-    const uint32_t bits = mask_bits[0] | mask_bits[1] << 8 | mask_bits[2] << 16 | uint32_t(mask_bits[3]) << 24;
+    const uint32_t bits = le32(mask_bits);
     const int32_t first = hn::GetLane(slots);
     for (size_t k = 0; k < lanes; k += at_once) {
         const unsigned set = bits >> k & ((1u << at_once) - 1);

@@ -1,5 +1,7 @@
 #include "picture.h"
 
+#include "bytes.h"
+
 #include <cstdint>
 #include <cstdlib>
 
@@ -8,16 +10,6 @@
 static constexpr int64_t max_side = 16383;
 // A run of RLE data paints at most 255 pixels with two bytes.
 static constexpr int64_t rle_pixels_per_byte = 128;
-
-static uint32_t le32(const Uint8 *b)
-{
-    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-}
-
-static unsigned le16(const Uint8 *b)
-{
-    return unsigned(b[0]) | unsigned(b[1]) << 8;
-}
 
 struct bmp_header {
     int64_t file_size, pixel_offset, header_size;
