@@ -110,8 +110,7 @@ static simd_level detect()
 }
 #endif
 
-// Whether the kernels are built for the level at all.
-static bool built(simd_level level)
+bool simd_level_built(simd_level level)
 {
     switch (level) {
     case simd_level::sse:
@@ -129,7 +128,7 @@ simd_level widest_level()
 {
     static const simd_level widest = [] {
         simd_level level = detect();
-        while (!built(level))
+        while (!simd_level_built(level))
             level = simd_level(int(level) - 1);
         return level;
     }();

@@ -12,6 +12,8 @@ constexpr int max_lanes = 16;  // floats in the widest vector
 
 // The widest this processor can run, asked of it once.
 simd_level widest_level();
+// Whether the kernels are built for the level at all.
+bool simd_level_built(simd_level level);
 // The level in use: the widest until another is asked for.
 simd_level simd_level_in_use();
 // Uses the wanted level, or the widest there is if that is narrower; returns it.

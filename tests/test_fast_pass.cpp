@@ -5,14 +5,10 @@
 #include "shell.h"
 #include "support.h"
 
-#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <set>
-#include <sstream>
 
 static uint64_t hash_words(const void *data, size_t bytes)
 {
@@ -91,39 +87,6 @@ static void expect_same_as_plain(const scene &s)
     }
     use_simd_level(widest);
 }
-
-#if defined(__x86_64__) || defined(__i386__)
-// The widest level is the widest whose every extension the processor lists,
-// as the system sees it: none that it lacks, none left unused.
-TEST(Levels, WidestIsTheWidestTheProcessorHasAllOf)
-{
-#ifdef LAAVA_EMULATED
-    GTEST_SKIP() << "under qemu the processor is qemu's, /proc/cpuinfo the machine's";
-#endif
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    std::set<std::string> flags;
-    for (std::string line; flags.empty() && std::getline(cpuinfo, line);)
-        if (line.rfind("flags", 0) == 0) {
-            std::istringstream words(line.substr(line.find(':') + 1));
-            for (std::string flag; words >> flag;)
-                flags.insert(flag);
-        }
-    ASSERT_FALSE(flags.empty()) << "no flags in /proc/cpuinfo";
-    auto has = [&](std::initializer_list<const char *> names) {
-        return std::all_of(names.begin(), names.end(), [&](const char *name) { return flags.count(name) != 0; });
-    };
-    simd_level expected = simd_level::baseline;
-    if (has({"sse2", "pni", "ssse3", "sse4_1", "sse4_2", "pclmulqdq", "aes"})) {
-        expected = simd_level::sse;
-        if (has({"avx", "avx2", "bmi1", "bmi2", "fma", "f16c", "abm"})) {  // abm: LZCNT
-            expected = simd_level::avx2;
-            if (has({"avx512f", "avx512vl", "avx512dq", "avx512bw", "avx512cd"}))
-                expected = simd_level::avx512;
-        }
-    }
-    EXPECT_STREQ(simd_level_name(widest_level()), simd_level_name(expected));
-}
-#endif
 
 static void hold_key(SDLKey key, bool &bounce, particle *pool)
 {

@@ -4,13 +4,18 @@
 // sets. Shared by the frame_times tool and the end-to-end tests.
 #pragma once
 
+#include "pace.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 struct frame_figures {
@@ -54,18 +59,69 @@ inline frame_figures figures_of(const std::vector<double> &times, double step)
     return f;
 }
 
-// A loop that does nothing but sleep to deadlines one step apart, for
-// `seconds`; the times it woke.
-inline std::vector<double> bare_loop(double step, double seconds)
+inline double thread_cpu_seconds()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// A loop that sleeps to deadlines one step apart, for `seconds`, keeping
+// them as the program does: one woken late starts its deadlines anew a step
+// on. Each time it wakes it works `work` seconds of processor time, as the
+// program draws a frame: the scheduler wakes a process that works late more
+// often than one that only sleeps. The times it woke.
+inline std::vector<double> bare_loop(double step, double seconds, double work = 0)
 {
     std::vector<double> woke;
     const double start = monotonic_seconds();
-    for (double deadline = start + step; deadline < start + seconds; deadline += step) {
-        timespec t = {time_t(deadline), long((deadline - std::floor(deadline)) * 1e9)};
+    frame_clock clock = {step, 0, start + step};
+    for (double when; (when = flip_time(clock, monotonic_seconds())) < start + seconds;) {
+        timespec t = {time_t(when), long((when - std::floor(when)) * 1e9)};
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
         }
         woke.push_back(monotonic_seconds());
+        for (const double done = thread_cpu_seconds() + work; thread_cpu_seconds() < done;) {
+        }
     }
+    return woke;
+}
+
+// The bare loop in a process of its own, which the scheduler treats as it
+// treats the program's: a loop in the measuring process, waking it, is
+// favoured over a process that has slept.
+inline std::vector<double> bare_loop_apart(double step, double seconds, double work)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return {};
+    fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        const std::vector<double> woke = bare_loop(step, seconds, work);
+        const char *bytes = reinterpret_cast<const char *>(woke.data());
+        for (size_t left = woke.size() * sizeof(double); left > 0;) {
+            const ssize_t written = write(fds[1], bytes, left);
+            if (written <= 0)
+                break;
+            bytes += written, left -= size_t(written);
+        }
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string bytes;
+    char buffer[4096];
+    for (ssize_t got; child > 0 && (got = read(fds[0], buffer, sizeof buffer)) != 0;)
+        if (got > 0)
+            bytes.append(buffer, size_t(got));
+        else if (errno != EINTR)
+            break;
+    close(fds[0]);
+    if (child > 0)
+        waitpid(child, nullptr, 0);
+    std::vector<double> woke(bytes.size() / sizeof(double));
+    memcpy(woke.data(), bytes.data(), woke.size() * sizeof(double));
     return woke;
 }
 

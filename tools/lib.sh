@@ -54,8 +54,11 @@ configure_and_build() {
 }
 
 # Configures, builds and runs every test in a folder: build_and_test DIR [CMAKE-ARGS...]
+# A failed test's whole output goes to the stage's own output (ctest would cut
+# it at 300 KB), which no later ctest run overwrites as it does LastTest.log.
 build_and_test() {
-    configure_and_build "$@" && ctest --test-dir "$1" --output-on-failure -j"$(nproc)"
+    configure_and_build "$@" &&
+        ctest --test-dir "$1" --output-on-failure --test-output-size-failed 16000000 -j"$(nproc)"
 }
 
 # Says how long a part took since a time in SECONDS: took NAME START

@@ -340,21 +340,19 @@ class WindowTest : public XServerTest {
     // A tap: a key held for one frame, unless letting it go takes longer than a frame.
     int tap_key(const char *key) { return hold_key_frames(key, 1); }
 
-    long cpu_ticks() const
+    // The processor time the program has used, from the scheduler's count.
+    double cpu_seconds() const
     {
-        std::ifstream stat("/proc/" + std::to_string(program.pid) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-        std::istringstream fields(text.substr(text.rfind(')') + 2));  // from field 3 on
-        std::string skipped;
-        for (int field = 3; field < 14; ++field)
-            fields >> skipped;
-        long user = 0, system = 0;  // fields 14 and 15
-        fields >> user >> system;
-        return user + system;
+        std::ifstream schedstat("/proc/" + std::to_string(program.pid) + "/schedstat");
+        double nanoseconds = 0;
+        schedstat >> nanoseconds;
+        return nanoseconds * 1e-9;
     }
 
     // The program's frame times and its share of a core over four seconds,
-    // beside those of a bare loop sleeping to the same deadlines meanwhile.
+    // beside those of a bare loop sleeping to the same deadlines meanwhile, in
+    // a process of its own and working as long a frame as the program did
+    // just before: the machine treats the two alike.
     struct pace {
         frame_figures program, bare;
         double core_share;
@@ -362,18 +360,63 @@ class WindowTest : public XServerTest {
 
     pace measure_pace(double step)
     {
-        const double t0 = monotonic_seconds();
-        const long c0 = cpu_ticks();
-        std::vector<double> bare = bare_loop(step, 4);
+        const int f0 = flips();
+        const double c0 = cpu_seconds();
+        std::this_thread::sleep_for(500ms);
+        const double work = std::min((cpu_seconds() - c0) / std::max(1, flips() - f0), step / 2);
+        const double t0 = monotonic_seconds(), c1 = cpu_seconds();
+        std::vector<double> bare = bare_loop_apart(step, 4, work);
         const double t1 = monotonic_seconds();
-        const double core_share = double(cpu_ticks() - c0) / double(sysconf(_SC_CLK_TCK)) / (t1 - t0);
+        const double core_share = (cpu_seconds() - c1) / (t1 - t0);
         return {figures_of(read_flip_times(dir / "flip-times", t0, t1), step), figures_of(bare, step), core_share};
+    }
+
+    // Where the program's frames fall short, beside the bare loop's in the
+    // same window: what the bare loop lost too was the machine's doing. (A
+    // busy machine makes frames neither quicker nor the program busier.)
+    static std::vector<std::string> shortfalls(const pace &p, double step, bool most)
+    {
+        std::vector<std::string> found;
+        auto short_if = [&](bool failed, std::string what) {
+            if (failed)
+                found.push_back(what);
+        };
+        char figures[160];
+        snprintf(figures, sizeof figures, " (%.2f frames a second, the bare loop %.2f; spreads %.2f and %.2f ms)",
+                 p.program.per_second, p.bare.per_second, (p.program.p99 - p.program.p1) * 1e3,
+                 (p.bare.p99 - p.bare.p1) * 1e3);
+#ifdef LAAVA_SANITIZE  // the sanitizers slow the pass; 999,000 particles may not fit in a step
+        if (most)
+            return found;
+#endif
+        // With 999,000 particles a slower machine draws some frames past their
+        // deadline (on one whose memory takes 6 ms for the pass, SDL 2
+        // underneath kept 54 to 59 frames of 75); a rate halved, by a wait
+        // made twice, say, is still caught.
+        const double machine_lost = std::max(0.0, 1 / step - p.bare.per_second);
+        short_if(p.program.per_second <= (most ? 0.6 : 0.9) / step - machine_lost,
+                 std::string("frames lost") + figures);
+        if (!most) {
+            // Frames flipped when their drawing ends spread over many milliseconds.
+            short_if(p.program.p99 - p.program.p1 >= p.bare.p99 - p.bare.p1 + 0.4 * step,
+                     std::string("intervals spread wider than the bare loop's") + figures);
+        }
+        return found;
+    }
+
+    // The bare loop lost frames or woke far off its deadlines: the machine
+    // itself was too busy in that window to judge the program by.
+    static bool starved(const frame_figures &bare, double step)
+    {
+        return bare.per_second < 0.97 / step || bare.p99 - bare.p1 > 0.25 * step;
     }
 
     // The program started shows one step per refresh of the screen at rate,
     // or per two above a hundred a second, with the fewest particles and the
     // most: on time, none early, the intervals hardly wider spread than a
-    // bare loop's.
+    // bare loop's. Where the program falls short while the bare loop beside it
+    // was starved too, it is measured again; starved every time, the test
+    // says so and is skipped.
     void expect_paced_to(double rate)
     {
         const double step = clock_for(rate, false, 0).step;
@@ -381,26 +424,28 @@ class WindowTest : public XServerTest {
             if (most)
                 hold_key_frames("a", 1000);
             wait_frames(30);
-            pace p = measure_pace(step);
             const char *what = most ? "999,000 particles" : "1000 particles";
-            printf("%.1f Hz, %s, %.0f %% of a core:\n", rate, what, 100 * p.core_share);
-            print_figures("program", p.program);
-            print_figures("bare loop", p.bare);
-            EXPECT_LT(p.program.per_second, 1.03 / step) << what;
-#ifdef LAAVA_SANITIZE  // the sanitizers slow the pass; 999,000 particles may not fit in a step
-            if (most)
-                continue;
-#endif
-            // With 999,000 particles a slower machine draws some frames past
-            // their deadline (on one whose memory takes 6 ms for the pass, SDL 2
-            // underneath kept 54 to 59 frames of 75); a rate halved, by a wait
-            // made twice, say, is still caught.
-            EXPECT_GT(p.program.per_second, (most ? 0.6 : 0.9) / step) << what;
-            if (!most) {
-                EXPECT_LT(p.core_share, 0.5) << "the processor rests between frames";
-                // A busy two-core machine stretches a few intervals; frames
-                // flipped when their drawing ends spread over many milliseconds.
-                EXPECT_LT(p.program.p99 - p.program.p1, p.bare.p99 - p.bare.p1 + 0.4 * step) << what;
+            for (int attempt = 1;; ++attempt) {
+                pace p = measure_pace(step);
+                printf("%.1f Hz, %s, %.0f %% of a core:\n", rate, what, 100 * p.core_share);
+                print_figures("program", p.program);
+                print_figures("bare loop", p.bare);
+                EXPECT_LT(p.program.per_second, 1.03 / step) << what << ": frames faster than the step";
+                if (!most) {
+                    EXPECT_LT(p.core_share, 0.5) << "the processor rests between frames";
+                }
+                const std::vector<std::string> found = shortfalls(p, step, most);
+                if (found.empty())
+                    break;
+                if (!starved(p.bare, step)) {
+                    for (const std::string &f : found)
+                        ADD_FAILURE() << what << ": " << f;
+                    break;
+                }
+                for (const std::string &f : found)
+                    printf("starved machine, not counted against the program: %s\n", f.c_str());
+                if (attempt == 3)
+                    GTEST_SKIP() << "the machine was starved in all three windows: even a bare loop lost its frames";
             }
         }
     }
