@@ -1,6 +1,8 @@
-// Laavasuihku: a fountain of glowing particles over a picture.
+// Laavasuihku: a fountain of glowing particles over a picture. The desktop
+// program's start-up and frame loop.
+#include "display.h"
 #include "effect.h"
-#include "pace.h"
+#include "pacing.h"
 #include "picture.h"
 #include "shell.h"
 #include "simd.h"

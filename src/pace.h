@@ -1,11 +1,9 @@
 // The frames' pace. Each step of the fountain is shown for a whole number of
 // the screen's refreshes: one up to 100 Hz, more above, so that a fast screen
-// shows the same fountain as a 60 Hz one instead of a faster one. A frame is
-// drawn, held until its deadline and only then flipped, so each frame reaches
-// the screen on time however long its drawing took.
+// shows the same fountain as a 60 Hz one instead of a faster one. On the
+// desktop a frame is drawn, held until its deadline and only then flipped, so
+// each frame reaches the screen on time however long its drawing took.
 #pragma once
-
-#include <SDL.h>
 
 // The rate, in steps a second, above which a step is held for more refreshes.
 constexpr double most_steps_a_second = 100;
@@ -35,19 +33,3 @@ void change_rate(frame_clock &clock, double refresh_rate, bool flip_waits);
 // `early`), or at once if it is late. The next deadline is one step after
 // this frame is shown, so a late frame is followed by no burst of quick ones.
 double flip_time(frame_clock &clock, double now);
-
-// The refresh rate of the monitor under the window, from XRandR; 0 where
-// the display reports none (Xvfb) or is not X11.
-double window_refresh_rate();
-
-// Whether SDL_Flip itself waits for the screen's refresh: SDL 1.2 on SDL 2
-// asked for vertical sync with SDL12COMPAT_SYNC_TO_VBLANK.
-bool flip_waits_for_refresh();
-
-// Paces the frames to the display's refresh (60 a second where it reports no
-// rate); on SDL's dummy driver, with no screen, the frames go unpaced.
-void start_pacing();
-
-// Holds the frame just drawn until its deadline, then shows it. At most once
-// a second, looks whether the window's monitor or its mode has changed rate.
-void show_on_time(SDL_Surface *screen);

@@ -1,4 +1,5 @@
 // The frame loop's steps around the particles: the picture and the redraw.
+#include "display.h"
 #include "pace.h"
 #include "picture.h"
 #include "shell.h"
