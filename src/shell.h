@@ -4,6 +4,11 @@
 
 #include "effect.h"
 
+// How long a key state array is: SDL 1.2's SDLK_LAST. (Emscripten's SDL
+// numbers the keys that type no character past 2^30; the controls read none
+// of those.)
+constexpr int key_states = 323;
+
 // Takes at most one pending event; true if it was a close request.
 bool take_event();
 

@@ -9,6 +9,17 @@
 #include <cstdlib>
 #include <vector>
 
+#ifdef __EMSCRIPTEN__
+#include "memory_surface.h"
+
+// The page's 1024 x 768 frame in memory, as the page draws it (Emscripten's
+// SDL has no screen under node).
+inline SDL_Surface *test_screen()
+{
+    static SDL_Surface *screen = memory_surface(screen_w, screen_h);
+    return screen;
+}
+#else
 // The 1024 x 768 x 32 display surface of SDL's dummy driver, opened once.
 inline SDL_Surface *test_screen()
 {
@@ -20,6 +31,7 @@ inline SDL_Surface *test_screen()
     }();
     return screen;
 }
+#endif
 
 inline Uint32 pixel_at(SDL_Surface *s, int x, int y)
 {

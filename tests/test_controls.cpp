@@ -7,7 +7,7 @@
 
 class ControlsTest : public EffectTest {
   protected:
-    Uint8 keys[SDLK_LAST] = {};
+    Uint8 keys[key_states] = {};
     bool quit = false, bounce = false;
     Uint8 buttons = 0;
     int mouse_x = 0, mouse_y = 0;

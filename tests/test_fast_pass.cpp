@@ -90,7 +90,7 @@ static void expect_same_as_plain(const scene &s)
 
 static void hold_key(SDLKey key, bool &bounce, particle *pool)
 {
-    Uint8 keys[SDLK_LAST] = {};
+    Uint8 keys[key_states] = {};
     keys[key] = 1;
     bool quit = false;
     apply_controls(keys, 0, 0, 0, quit, bounce, pool);

@@ -2,7 +2,6 @@
 // amd64: after each frame, a digest of the pool and one of the screen. Any
 // architecture, compiler or vector level whose particles or pixels part from
 // it by one bit fails, and says at which frame.
-#include "picture.h"
 #include "shell.h"
 #include "simd.h"
 #include "support.h"
@@ -18,7 +17,7 @@
 // emitter dragged about, now and then past the window's edges.
 static void steer(int frame, Uint8 *keys, Uint8 &buttons, int &mouse_x, int &mouse_y)
 {
-    memset(keys, 0, SDLK_LAST);
+    memset(keys, 0, key_states);
     const int t = frame % 600;
     keys[SDLK_q] = t >= 20 && t < 32;
     keys[SDLK_w] = t >= 200 && t < 230;
@@ -32,21 +31,39 @@ static void steer(int frame, Uint8 *keys, Uint8 &buttons, int &mouse_x, int &mou
     mouse_y = (frame * 53) % 600 - 30;
 }
 
-// The picture, through a BMP file's bytes and the loader.
-static SDL_Surface *recorded_picture()
+static void paint_recorded_picture(SDL_Surface *s)
 {
-    SDL_Surface *s = SDL_CreateRGBSurface(SDL_SWSURFACE, 1024, 255, 32, 0xFF0000, 0xFF00, 0xFF, 0);
     for (int y = 0; y < 255; ++y)
         for (int x = 0; x < 1024; ++x) {
             Uint32 *p = reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(s->pixels) + y * s->pitch) + x;
             *p = Uint32(Uint8(x / 4)) << 16 | Uint32(Uint8(y * 3)) << 8 | Uint8(x * 7 + y);  // colours, not bytes
         }
+}
+
+#ifdef __EMSCRIPTEN__
+// The page's pictures are decoded by the browser into such a surface.
+static SDL_Surface *recorded_picture()
+{
+    SDL_Surface *s = memory_surface(1024, 255);
+    paint_recorded_picture(s);
+    return s;
+}
+#define SDL_FreeSurface free_memory_surface
+#else
+#include "picture.h"
+
+// The picture, through a BMP file's bytes and the loader.
+static SDL_Surface *recorded_picture()
+{
+    SDL_Surface *s = SDL_CreateRGBSurface(SDL_SWSURFACE, 1024, 255, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    paint_recorded_picture(s);
     std::vector<Uint8> bytes(4 << 20);
     SDL_RWops *out = SDL_RWFromMem(bytes.data(), int(bytes.size()));
     SDL_SaveBMP_RW(s, out, 1);
     SDL_FreeSurface(s);
     return in_display_format(load_picture(SDL_RWFromMem(bytes.data(), int(bytes.size()))));
 }
+#endif
 
 // Four interleaved FNV-style lanes over words, folded to 32 bits: the
 // words' values, so the byte order of the machine does not count.
@@ -114,7 +131,7 @@ static void recorded_run(int particles, int frames, Seen seen)
     for (int i = 0; i < n; ++i)
         alusta(pool[size_t(i)]);
     bool quit = false, bounce = false;
-    Uint8 keys[SDLK_LAST];
+    Uint8 keys[key_states];
     for (int frame = 0; frame < frames; ++frame) {
         Uint8 buttons;
         int mouse_x, mouse_y;

@@ -9,12 +9,25 @@ test_packages=(libgtest-dev libbenchmark-dev
                xvfb xdotool x11-utils x11-xserver-utils imagemagick libx11-dev libxtst-dev xserver-xorg-core xserver-xorg-video-dummy
                valgrind qemu-user clang libclang-rt-dev
                dpkg-dev lintian desktop-file-utils man-db appstream librsvg2-bin file)
+# The page: Debian's emscripten (with its node), Highway's headers, python3 to serve it.
+web_packages=(emscripten nodejs libhwy-dev python3 g++)
+# Its tests: GoogleTest's sources, built with em++ to run under node, and a real
+# browser driven by puppeteer-core from the npm registry.
+# (npm, where the machine's node does not bring its own.)
+web_test_packages=(googletest cmake make chromium)
 # Building for another architecture and running it under qemu, besides its cross compiler.
 cross_packages=(mmdebstrap mount qemu-user cmake make pkg-config librsvg2-bin)
 # What a sysroot of another architecture holds: the program's and the unit
 # tests' libraries, the C++ library of the compiler given among them.
 sysroot_packages() {  # sysroot_packages COMPILER
     echo libc6-dev "libstdc++-$("$1" -dumpversion | cut -d. -f1)-dev" libsdl1.2-dev libgtest-dev libhwy-dev libxrandr-dev
+}
+
+# What Debian's emscripten needs of node: Debian 12's runs its tools with
+# the node on the path, which, if not Debian's, does not look among Debian's
+# node modules (acorn); node 20 runs 3.1.6's output only without its own fetch.
+web_environment() {
+    export NODE_PATH=${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs:/usr/lib/nodejs
 }
 
 # Runs a command as root, through sudo unless this is root already.

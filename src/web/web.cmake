@@ -1,0 +1,45 @@
+# The page: the fountain built with Emscripten into build-web/site/ (tools/web.sh),
+# the same shared sources as the desktop's and the page's own in src/web/.
+set(LAAVA_WEB_SIMD ON CACHE BOOL "Highway's WebAssembly SIMD target; OFF gives its scalar one")
+set(LAAVA_TAUSTA "" CACHE FILEPATH "The default picture to pack with the page")
+
+# Highway's headers alone, from a libhwy-dev, without the rest of its /usr/include.
+set(LAAVA_HWY_INCLUDE /usr/include CACHE PATH "The folder Highway's headers (hwy/) are in")
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/hwy-include)
+file(CREATE_LINK ${LAAVA_HWY_INCLUDE}/hwy ${CMAKE_BINARY_DIR}/hwy-include/hwy SYMBOLIC)
+set(emscripten_sdl_include ${EMSCRIPTEN_SYSROOT}/include/SDL)
+if(NOT EXISTS ${emscripten_sdl_include}/SDL.h)
+  get_filename_component(emscripten_root ${CMAKE_CXX_COMPILER} DIRECTORY)
+  set(emscripten_sdl_include ${emscripten_root}/system/include/SDL)
+endif()
+
+add_compile_options(-O3)
+if(LAAVA_WEB_SIMD)
+  add_compile_options(-msimd128)
+endif()
+
+add_library(laavasuihku_web_core STATIC ${LAAVA_SHARED_SOURCES} src/web/platform.cpp src/web/memory_surface.cpp
+            src/web/refresh_pace.cpp src/web/page_picture.cpp)
+target_include_directories(laavasuihku_web_core PUBLIC src src/web ${emscripten_sdl_include})
+target_include_directories(laavasuihku_web_core SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/hwy-include)
+
+set(site ${CMAKE_BINARY_DIR}/site)
+add_executable(laavasuihku src/web/page.cpp)
+target_link_libraries(laavasuihku PRIVATE laavasuihku_web_core)
+set_target_properties(laavasuihku PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site})
+# A fixed heap: the pool is 24 MB, the frames 6; the canvas's view of the
+# frame stays valid only while the memory does not grow.
+target_link_options(laavasuihku PRIVATE -sENVIRONMENT=web -sINITIAL_MEMORY=64MB -sALLOW_MEMORY_GROWTH=0)
+if(LAAVA_TAUSTA)
+  target_link_options(laavasuihku PRIVATE --preload-file ${LAAVA_TAUSTA}@tausta.bmp)
+  set_property(TARGET laavasuihku APPEND PROPERTY LINK_DEPENDS ${LAAVA_TAUSTA})
+endif()
+foreach(file index.html page.js)
+  configure_file(src/web/${file} ${site}/${file} COPYONLY)
+endforeach()
+
+option(LAAVA_TESTS "Build the tests" ON)
+if(LAAVA_TESTS)
+  enable_testing()
+  add_subdirectory(tests/web)
+endif()
