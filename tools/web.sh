@@ -45,6 +45,7 @@ emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DLAAVA_TAUSTA="$PWD/
 cmake --build build-web -j"$(nproc)"
 echo "The page is in build-web/site/"
 if $test; then
+    (cd build-web/page-test && npm install --no-audit --no-fund --loglevel=error) || exit 1
     ctest --test-dir build-web --output-on-failure --test-output-size-failed 16000000 -j"$(nproc)"
 fi
 if $serve; then

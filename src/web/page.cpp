@@ -20,9 +20,9 @@ static refresh_pace pace;
 static int frames_shown = 0;
 
 // What the page shows of the run (window.laavasuihku), and its last word.
-EM_JS(void, tell_page, (int frames, int live, const char *level), {
+EM_JS(void, tell_page, (int frames, int live, bool bouncing, const char *level), {
     if (Module.onFrame)
-        Module.onFrame(frames, live, UTF8ToString(level));
+        Module.onFrame(frames, live, bouncing, UTF8ToString(level));
 });
 EM_JS(void, page_stopped, (), {
     if (Module.onStopped)
@@ -46,7 +46,7 @@ static void one_refresh()
     take_events();
     read_controls(quit, bounce, particles);
     redraw(screen, background, particles, bounce);
-    tell_page(++frames_shown, n, simd_level_name(simd_level_in_use()));
+    tell_page(++frames_shown, n, bounce, simd_level_name(simd_level_in_use()));
     if (quit) {
         // A page cannot close its tab: the last frame stays.
         emscripten_cancel_main_loop();

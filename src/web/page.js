@@ -5,13 +5,14 @@
 (function () {
   const canvas = document.getElementById('canvas');
   const status = document.getElementById('status');
-  const state = { frames: 0, particles: 0, level: '', stopped: false, error: '' };
+  const state = { frames: 0, particles: 0, bouncing: false, level: '', stopped: false, error: '' };
 
   // Read-only for scripts and tests: counts without reading pixels.
   Object.defineProperty(window, 'laavasuihku', {
     value: Object.freeze(Object.create(Object.prototype, {
       frames: { get: () => state.frames, enumerable: true },
       particles: { get: () => state.particles, enumerable: true },
+      bouncing: { get: () => state.bouncing, enumerable: true },
       level: { get: () => state.level, enumerable: true },
       stopped: { get: () => state.stopped, enumerable: true },
       error: { get: () => state.error, enumerable: true },
@@ -57,11 +58,12 @@
     print: (text) => console.log(text),
     printErr: (text) => { console.error(text); fail(text); },
     onAbort: (what) => fail('The fountain stopped with an error: ' + what),
-    onFrame: (frames, particles, level) => {
+    onFrame: (frames, particles, bouncing, level) => {
       if (frames === 1)
         say('');
       state.frames = frames;
       state.particles = particles;
+      state.bouncing = !!bouncing;
       state.level = level;
     },
     onStopped: () => {

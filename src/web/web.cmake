@@ -31,7 +31,8 @@ set_target_properties(laavasuihku PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site})
 # frame stays valid only while the memory does not grow.
 target_link_options(laavasuihku PRIVATE -sENVIRONMENT=web -sINITIAL_MEMORY=64MB -sALLOW_MEMORY_GROWTH=0)
 if(LAAVA_TAUSTA)
-  target_link_options(laavasuihku PRIVATE --preload-file ${LAAVA_TAUSTA}@tausta.bmp)
+  # Decoded by the browser as the page loads.
+  target_link_options(laavasuihku PRIVATE --preload-file ${LAAVA_TAUSTA}@tausta.bmp --use-preload-plugins)
   set_property(TARGET laavasuihku APPEND PROPERTY LINK_DEPENDS ${LAAVA_TAUSTA})
 endif()
 foreach(file index.html page.js)
