@@ -5,6 +5,7 @@
 #include "shell.h"
 #include "support.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
