@@ -2,7 +2,8 @@
 # Builds and runs the tests. Ends non-zero if any stage failed.
 #   tools/test.sh                 what a change needs, in minutes: an optimised build with
 #                                 all its tests (every vector level against the plain pass,
-#                                 the recorded runs, the real window, the package)
+#                                 the recorded runs, the real window, the package), and the
+#                                 page: its unit tests under node, the page in headless Chromium
 #   tools/test.sh --this-release  that, the same tests under AddressSanitizer and
 #                                 UndefinedBehaviorSanitizer, a minute of fuzzing the
 #                                 picture loader, and the unit tests built for arm64 and
@@ -32,6 +33,7 @@ stage() {  # stage NAME COMMAND...
 }
 
 stage "optimised build" build_and_test build -DCMAKE_BUILD_TYPE=Release -DLAAVA_TESTS=ON
+stage "web page" tools/web.sh --test
 if $this_release; then
     stage "sanitizer build" build_and_test build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAAVA_SANITIZE=ON
     CXX=clang++ stage "picture fuzzing" build_and_test build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAAVA_FUZZ=ON

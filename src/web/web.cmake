@@ -29,7 +29,7 @@ target_link_libraries(laavasuihku PRIVATE laavasuihku_web_core)
 set_target_properties(laavasuihku PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site})
 # A fixed heap: the pool is 24 MB, the frames 6; the canvas's view of the
 # frame stays valid only while the memory does not grow.
-target_link_options(laavasuihku PRIVATE -sENVIRONMENT=web -sINITIAL_MEMORY=64MB -sALLOW_MEMORY_GROWTH=0)
+target_link_options(laavasuihku PRIVATE -O3 -sENVIRONMENT=web -sINITIAL_MEMORY=64MB -sALLOW_MEMORY_GROWTH=0)
 if(LAAVA_TAUSTA)
   # Decoded by the browser as the page loads.
   target_link_options(laavasuihku PRIVATE --preload-file ${LAAVA_TAUSTA}@tausta.bmp --use-preload-plugins)
@@ -44,3 +44,8 @@ if(LAAVA_TESTS)
   enable_testing()
   add_subdirectory(tests/web)
 endif()
+
+# The pass's time under node (bench/bench_web.cpp).
+add_executable(laavasuihku_web_bench bench/bench_web.cpp)
+target_link_libraries(laavasuihku_web_bench PRIVATE laavasuihku_web_core)
+target_link_options(laavasuihku_web_bench PRIVATE -sENVIRONMENT=node -sINITIAL_MEMORY=96MB)
