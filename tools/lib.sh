@@ -100,6 +100,12 @@ in_fresh_root() (
     echo "=== making a Debian $release root in $root"
     mmdebstrap --quiet --variant=apt --include="git,ca-certificates${packages:+,$packages}" "$release" "$root" || exit 1
     cp /etc/resolv.conf "$root/etc/resolv.conf"
+    # The certificate authorities this machine adds to Debian's (a network's
+    # own proxy, say), so that the root reaches what the machine reaches.
+    if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
+        cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/" &&
+            chroot "$root" /usr/sbin/update-ca-certificates >/dev/null || exit 1
+    fi
     git clone --quiet --no-hardlinks . "$root/laavasuihku" || exit 1
     for m in proc dev; do
         mount --rbind "/$m" "$root/$m" && mount --make-rslave "$root/$m" || exit 1

@@ -45,7 +45,9 @@ emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DLAAVA_TAUSTA="$PWD/
 cmake --build build-web -j"$(nproc)"
 echo "The page is in build-web/site/"
 if $test; then
-    (cd build-web/page-test && npm install --no-audit --no-fund --loglevel=error) || exit 1
+    # node trusts its own list of certificate authorities unless told of the system's.
+    (cd build-web/page-test && NODE_EXTRA_CA_CERTS=${NODE_EXTRA_CA_CERTS:-/etc/ssl/certs/ca-certificates.crt} \
+        npm install --no-audit --no-fund --loglevel=error) || exit 1
     ctest --test-dir build-web --output-on-failure --test-output-size-failed 16000000 -j"$(nproc)"
 fi
 if $serve; then
