@@ -104,7 +104,7 @@ in_fresh_root() (
     # own proxy, say), so that the root reaches what the machine reaches.
     if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
         cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/" &&
-            chroot "$root" /usr/sbin/update-ca-certificates >/dev/null || exit 1
+            chroot "$root" /usr/sbin/update-ca-certificates >/dev/null 2>&1 || exit 1
     fi
     git clone --quiet --no-hardlinks . "$root/laavasuihku" || exit 1
     for m in proc dev; do
