@@ -1,6 +1,7 @@
 // The desktop's side of the seam: SDL 1.2's own keys, fill and blit, and
 // frames flipped on their deadlines.
 #include "platform.h"
+#include "effect.h"
 #include "pacing.h"
 
 const Uint8 *held_keys()
@@ -10,8 +11,8 @@ const Uint8 *held_keys()
 
 void draw_background(SDL_Surface *screen, SDL_Surface *background)
 {
-    SDL_Rect clear_rect = {0, 0, 1024, 513};
-    SDL_Rect band_rect = {0, 513, 1024, 255};
+    SDL_Rect clear_rect = {0, 0, screen_w, 513};
+    SDL_Rect band_rect = {0, 513, screen_w, 255};
     SDL_FillRect(screen, &clear_rect, 0);
     if (background)
         SDL_BlitSurface(background, nullptr, screen, &band_rect);
