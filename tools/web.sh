@@ -31,7 +31,8 @@ if ! grep -A12 'HWY_TARGET == HWY_WASM$' /usr/include/hwy/ops/set_macros-inl.h |
         install_packages mmdebstrap || exit 1
         echo "Highway $(dpkg-query -W -f='${Version}' libhwy-dev) has no doubles on WebAssembly: taking Debian 13's headers"
         rm -rf build-web/hwy-trixie
-        as_root mmdebstrap --quiet --variant=extract --include=libhwy-dev trixie build-web/hwy-trixie
+        mkdir -p build-web
+        as_root mmdebstrap --quiet --variant=extract --include=libhwy-dev trixie "$PWD/build-web/hwy-trixie"
     fi
 fi
 
