@@ -30,8 +30,9 @@ void draw_background(SDL_Surface *screen, SDL_Surface *background)
 // The canvas takes bytes R, G, B, A; the frame holds 0x00RRGGBB words.
 static void to_canvas_bytes(const SDL_Surface *frame, uint32_t *out)
 {
+    const Uint8 *pixels = static_cast<const Uint8 *>(frame->pixels);
     for (int y = 0; y < frame->h; ++y) {
-        const uint32_t *row = reinterpret_cast<const uint32_t *>(static_cast<const Uint8 *>(frame->pixels) + y * frame->pitch);
+        const uint32_t *row = reinterpret_cast<const uint32_t *>(pixels + y * frame->pitch);
         for (int x = 0; x < frame->w; ++x) {
             const uint32_t c = row[x];
             *out++ = 0xFF000000u | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
