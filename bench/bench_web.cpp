@@ -3,13 +3,13 @@
 // Usage: node laavasuihku_web_bench.js [FRAMES]
 #include "effect.h"
 #include "memory_surface.h"
+#include "platform.h"
 #include "simd.h"
 
 #include <emscripten.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 int main(int argc, char *argv[])
@@ -25,7 +25,7 @@ int main(int argc, char *argv[])
             alusta(pool[size_t(i)]);
         double spent = 0;
         for (int frame = -100; frame < frames; ++frame) {  // the first hundred into the steady state
-            memset(screen->pixels, 0, size_t(screen->pitch) * 513);
+            draw_background(screen, nullptr);
             const double start = emscripten_get_now();
             particle_pass(screen, pool.data(), false);
             if (frame >= 0)

@@ -48,7 +48,11 @@ static SDL_Surface *recorded_picture()
     paint_recorded_picture(s);
     return s;
 }
-#define SDL_FreeSurface free_memory_surface
+
+static void free_recorded_picture(SDL_Surface *picture)
+{
+    free_memory_surface(picture);
+}
 #else
 #include "picture.h"
 
@@ -62,6 +66,11 @@ static SDL_Surface *recorded_picture()
     SDL_SaveBMP_RW(s, out, 1);
     SDL_FreeSurface(s);
     return in_display_format(load_picture(SDL_RWFromMem(bytes.data(), int(bytes.size()))));
+}
+
+static void free_recorded_picture(SDL_Surface *picture)
+{
+    SDL_FreeSurface(picture);
 }
 #endif
 
@@ -144,7 +153,7 @@ static void recorded_run(int particles, int frames, Seen seen)
         if (!seen(frame, std::string(line)))
             break;
     }
-    SDL_FreeSurface(picture);
+    free_recorded_picture(picture);
 }
 
 // Compares the first `compared` of the frames recorded in

@@ -25,11 +25,16 @@ struct frame_figures {
     int late;             // intervals over 1.5 steps
 };
 
-inline double monotonic_seconds()
+inline double clock_seconds(clockid_t clock)
 {
     timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
+    clock_gettime(clock, &t);
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+inline double monotonic_seconds()
+{
+    return clock_seconds(CLOCK_MONOTONIC);
 }
 
 // The flip times in a file of the frame shim's, from `from` to `to` seconds.
@@ -59,13 +64,6 @@ inline frame_figures figures_of(const std::vector<double> &times, double step)
     return f;
 }
 
-inline double thread_cpu_seconds()
-{
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
 // A loop that sleeps to deadlines one step apart, for `seconds`, keeping
 // them as the program does: one woken late starts its deadlines anew a step
 // on. Each time it wakes it works `work` seconds of processor time, as the
@@ -81,7 +79,8 @@ inline std::vector<double> bare_loop(double step, double seconds, double work = 
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
         }
         woke.push_back(monotonic_seconds());
-        for (const double done = thread_cpu_seconds() + work; thread_cpu_seconds() < done;) {
+        const double done = clock_seconds(CLOCK_THREAD_CPUTIME_ID) + work;
+        while (clock_seconds(CLOCK_THREAD_CPUTIME_ID) < done) {
         }
     }
     return woke;

@@ -66,12 +66,16 @@ configure_and_build() {
     cmake -S . -B "$dir" "${configure[@]}" >/dev/null && cmake --build "$dir" -j"$(nproc)" "${build[@]}"
 }
 
-# Configures, builds and runs every test in a folder: build_and_test DIR [CMAKE-ARGS...]
+# Runs every test of a built folder: run_tests DIR
 # A failed test's whole output goes to the stage's own output (ctest would cut
 # it at 300 KB), which no later ctest run overwrites as it does LastTest.log.
+run_tests() {
+    ctest --test-dir "$1" --output-on-failure --test-output-size-failed 16000000 -j"$(nproc)"
+}
+
+# Configures, builds and runs every test in a folder: build_and_test DIR [CMAKE-ARGS...]
 build_and_test() {
-    configure_and_build "$@" &&
-        ctest --test-dir "$1" --output-on-failure --test-output-size-failed 16000000 -j"$(nproc)"
+    configure_and_build "$@" && run_tests "$1"
 }
 
 # Says how long a part took since a time in SECONDS: took NAME START

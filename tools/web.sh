@@ -49,7 +49,7 @@ if $test; then
     # node trusts its own list of certificate authorities unless told of the system's.
     (cd build-web/page-test && NODE_EXTRA_CA_CERTS=${NODE_EXTRA_CA_CERTS:-/etc/ssl/certs/ca-certificates.crt} \
         npm install --no-audit --no-fund --loglevel=error) || exit 1
-    ctest --test-dir build-web --output-on-failure --test-output-size-failed 16000000 -j"$(nproc)"
+    run_tests build-web
 fi
 if $serve; then
     echo "Serving it at http://127.0.0.1:$port/ (Ctrl-C stops)"
