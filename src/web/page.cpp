@@ -2,6 +2,7 @@
 // frame loop a function the browser calls once for each refresh.
 #include "effect.h"
 #include "memory_surface.h"
+#include "on_screen_keys.h"
 #include "page_picture.h"
 #include "refresh_pace.h"
 #include "shell.h"
@@ -20,9 +21,9 @@ static refresh_pace pace;
 static int frames_shown = 0;
 
 // What the page shows of the run (window.laavasuihku), and its last word.
-EM_JS(void, tell_page, (int frames, int live, bool bouncing, const char *level), {
+EM_JS(void, tell_page, (int frames, int live, bool bouncing, int fan, int pull, const char *level), {
     if (Module.onFrame)
-        Module.onFrame(frames, live, bouncing, UTF8ToString(level));
+        Module.onFrame(frames, live, bouncing, fan, pull, UTF8ToString(level));
 });
 EM_JS(void, page_stopped, (), {
     if (Module.onStopped)
@@ -39,6 +40,15 @@ static void take_events()
     }
 }
 
+// The page's controls, called from its script as fingers and buttons press
+// and let go of them.
+extern "C" {
+EMSCRIPTEN_KEEPALIVE void laava_press(int key) { press_on_screen_key(key); }
+EMSCRIPTEN_KEEPALIVE void laava_release(int key) { release_on_screen_key(key); }
+EMSCRIPTEN_KEEPALIVE void laava_tap(int key) { tap_on_screen_key(key); }
+EMSCRIPTEN_KEEPALIVE void laava_release_all() { release_on_screen_keys(); }
+}
+
 static void one_refresh()
 {
     if (!step_due(pace, emscripten_get_now()))
@@ -46,7 +56,7 @@ static void one_refresh()
     take_events();
     read_controls(quit, bounce, particles);
     redraw(screen, background, particles, bounce);
-    tell_page(++frames_shown, n, bounce, simd_level_name(simd_level_in_use()));
+    tell_page(++frames_shown, n, bounce, kulma, painovoima, simd_level_name(simd_level_in_use()));
     if (quit) {
         // A page cannot close its tab: the last frame stays.
         emscripten_cancel_main_loop();

@@ -1,6 +1,8 @@
-// The page's side of the seam: Emscripten's SDL for the keys, and the frames
-// drawn in the page's own memory and put on the canvas as RGBA.
+// The page's side of the seam: Emscripten's SDL and the page's own controls
+// for the keys, and the frames drawn in the page's own memory and put on the
+// canvas as RGBA.
 #include "platform.h"
+#include "on_screen_keys.h"
 
 #include <emscripten.h>
 
@@ -10,7 +12,7 @@
 const Uint8 *held_keys()
 {
     // SDL 1.2's SDL_GetKeyState, which Emscripten's headers do not declare: the same array.
-    return SDL_GetKeyboardState(nullptr);
+    return keys_this_frame(SDL_GetKeyboardState(nullptr));
 }
 
 void draw_background(SDL_Surface *screen, SDL_Surface *background)

@@ -19,7 +19,7 @@ if(LAAVA_WEB_SIMD)
 endif()
 
 add_library(laavasuihku_web_core STATIC ${LAAVA_SHARED_SOURCES} src/web/platform.cpp src/web/memory_surface.cpp
-            src/web/refresh_pace.cpp src/web/page_picture.cpp)
+            src/web/refresh_pace.cpp src/web/page_picture.cpp src/web/on_screen_keys.cpp)
 target_include_directories(laavasuihku_web_core PUBLIC src src/web ${emscripten_sdl_include})
 target_include_directories(laavasuihku_web_core SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/hwy-include)
 
@@ -35,8 +35,11 @@ if(LAAVA_TAUSTA)
   target_link_options(laavasuihku PRIVATE --preload-file ${LAAVA_TAUSTA}@tausta.bmp --use-preload-plugins)
   set_property(TARGET laavasuihku APPEND PROPERTY LINK_DEPENDS ${LAAVA_TAUSTA})
 endif()
-foreach(file index.html page.js)
-  configure_file(src/web/${file} ${site}/${file} COPYONLY)
+# The page around the module: its markup, style and scripts, as they are.
+file(GLOB page_files CONFIGURE_DEPENDS src/web/page/*)
+foreach(file ${page_files})
+  get_filename_component(name ${file} NAME)
+  configure_file(${file} ${site}/${name} COPYONLY)
 endforeach()
 
 option(LAAVA_TESTS "Build the tests" ON)
