@@ -13,8 +13,17 @@ export function scaleFor(roomWidth, roomHeight, dpr) {
   return whole >= 1 && whole >= wholeEnough * fits ? whole : fits;
 }
 
-// On device pixels, so that the canvas's edges and squares fall on them.
-const snap = (css, dpr) => Math.floor(css * dpr) / dpr;
+// On a device pixel that the layout can place exactly (it counts in 1/64 CSS
+// pixels), so that the canvas's squares fall on the screen's pixels, not
+// between them: at 3 device pixels per CSS pixel only every third can be.
+function snap(css, dpr) {
+  for (let device = Math.floor(css * dpr), tries = 0; device >= 0 && tries < 64; --device, ++tries) {
+    const units = device / dpr * 64;
+    if (Math.abs(units - Math.round(units)) < 1e-6)
+      return Math.round(units) / 64;
+  }
+  return Math.floor(css * dpr) / dpr;
+}
 
 function fit(stage, view) {
   const dpr = window.devicePixelRatio || 1;
@@ -30,13 +39,15 @@ function fit(stage, view) {
   const room = view.getBoundingClientRect();
   const shownWidth = width * best.scale / dpr, shownHeight = height * best.scale / dpr;
   // On the stage, which Emscripten's SDL leaves alone, for the canvas to take.
+  // A scale, not a size: the layout counts sizes in 1/64 CSS pixels, where
+  // 1024 / 3 would come out a fraction of a device pixel off and nearest
+  // neighbour would then double a column.
   const style = stage.style;
-  style.setProperty('--canvas-w', `${shownWidth}px`);
-  style.setProperty('--canvas-h', `${shownHeight}px`);
+  style.setProperty('--canvas-scale', String(best.scale / dpr));
   style.setProperty('--canvas-x', `${snap((room.width - shownWidth) / 2, dpr)}px`);
   style.setProperty('--canvas-y', `${snap((room.height - shownHeight) / 2, dpr)}px`);
   // Enlarged by nearest neighbour; shrunk smoothly, so that no square vanishes between samples.
-  stage.dataset.scaling = best.scale > 1 ? 'enlarged' : best.scale < 1 ? 'shrunk' : 'exact';
+  stage.dataset.scaling = best.scale >= 1 ? 'enlarged' : 'shrunk';
 }
 
 // Fits now and on every change of the room (a resize, a rotation, fullscreen,

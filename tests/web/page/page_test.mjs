@@ -2,131 +2,15 @@
 // the left button dragged and a finger moved on the canvas; the canvas read
 // back pixel by pixel, the counts from window.laavasuihku.
 // Usage: node page_test.mjs SITE_DIR PICTURE    (CHROMIUM: the browser, /usr/bin/chromium by default)
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { createServer } from 'node:http';
-import { readFileSync } from 'node:fs';
-import { join, extname } from 'node:path';
-import puppeteer from 'puppeteer-core';
-
-const [site, picturePath] = process.argv.slice(2);
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
-let server, base, browser;
-const errors = [];
-
-before(async () => {
-  // /nowasm/ is the site with its module missing.
-  server = createServer((request, response) => {
-    let path = new URL(request.url, 'http://x').pathname.replace(/^\/nowasm\//, '/');
-    if (path.endsWith('/'))
-      path += 'index.html';
-    const missing = request.url.startsWith('/nowasm/') && path.endsWith('.wasm');
-    try {
-      if (missing)
-        throw new Error('left out');
-      const body = readFileSync(join(site, path));
-      response.writeHead(200, { 'Content-Type': types[extname(path)] || 'application/octet-stream' });
-      response.end(body);
-    } catch {
-      response.writeHead(404);
-      response.end();
-    }
-  });
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  base = `http://127.0.0.1:${server.address().port}/`;
-  browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', '--window-size=1200,1000'],
-  });
-});
-
-after(async () => {
-  await browser?.close();
-  server?.close();
-});
-
-// The fire colours, by the palette's rule, as 0xRRGGBB.
-const palette = Array.from({ length: 256 }, (_, i) => {
-  if (i <= 84) return 0xFFFF00 | Math.floor((255 * (84 - i) + 42) / 84);
-  if (i <= 169) return 0xFF0000 | (255 - 3 * (i - 84)) << 8;
-  if (i <= 254) return (255 - 3 * (i - 169)) << 16;
-  return 0;
-});
-
-// The default picture's pixels as 0xRRGGBB, rows from the top (a 24-bit BMP, rows stored bottom-up).
-function pictureAt() {
-  const b = readFileSync(picturePath);
-  const offset = b.readUInt32LE(10), w = b.readInt32LE(18), h = b.readInt32LE(22), bits = b.readUInt16LE(28);
-  assert.equal(bits, 24, 'the default picture is a 24-bit BMP');
-  const stride = Math.ceil(w * 3 / 4) * 4;
-  return (x, y) => {
-    const p = offset + (h - 1 - y) * stride + x * 3;
-    return b[p + 2] << 16 | b[p + 1] << 8 | b[p];
-  };
-}
-
-async function open(path = '') {
-  const page = await browser.newPage();
-  await page.setViewport({ width: 1200, height: 1000, deviceScaleFactor: 1 });
-  if (!path.startsWith('nowasm/')) {  // there the browser reports the missing file itself
-    page.on('console', (m) => { if (m.type() === 'error') errors.push(`${path}: ${m.text()}`); });
-    page.on('pageerror', (e) => errors.push(`${path}: ${e.message}`));
-  }
-  await page.goto(base + path);
-  return page;
-}
-
-const status = (page) => page.evaluate(() => ({ ...window.laavasuihku }));
-
-async function waitFrames(page, count) {
-  const until = (await status(page)).frames + count;
-  await page.waitForFunction((n) => window.laavasuihku.frames >= n, { timeout: 60000, polling: 'raf' }, until);
-}
-
-// After a change, once every particle launched before it has burned out (51 frames at most).
-const settle = (page) => waitFrames(page, 60);
-
-// What the canvas shows: the lit pixels of the sky (rows 0 .. 512), and the
-// band's pixels that are the picture's; any sky pixel neither black nor fire.
-async function look(page, picture) {
-  const pixels = await page.evaluate(() => {
-    const c = document.getElementById('canvas');
-    return Array.from(c.getContext('2d').getImageData(0, 0, c.width, c.height).data);
-  });
-  const fire = new Set(palette);
-  const s = { lit: 0, meanX: 0, top: 768, strange: [], picture: 0, canvasSize: [1024, 768] };
-  const rows = [];
-  for (let y = 0; y < 768; ++y)
-    for (let x = 0; x < 1024; ++x) {
-      const i = (y * 1024 + x) * 4;
-      const c = pixels[i] << 16 | pixels[i + 1] << 8 | pixels[i + 2];
-      if (y < 513) {
-        if (c !== 0 && fire.has(c)) { ++s.lit; s.meanX += x; rows.push(y); }
-        else if (c !== 0 && s.strange.length < 5) s.strange.push(`${x},${y}: ${c.toString(16)}`);
-      } else if (picture && c === picture(x, y - 513)) {
-        ++s.picture;
-      }
-    }
-  if (s.lit) {
-    s.meanX /= s.lit;
-    s.top = rows.sort((a, b) => a - b)[Math.floor(rows.length / 50)];
-  }
-  return s;
-}
+import { env, errors, open, status, waitFrames, settle, pictureAt, look, onCanvas } from './harness.mjs';
 
 async function hold(page, key, until, ...args) {
   await page.keyboard.down(key);
   await page.waitForFunction(until, { timeout: 60000, polling: 'raf' }, ...args);
   await page.keyboard.up(key);
   await waitFrames(page, 2);
-}
-
-// The canvas's point (x, y) on the page, wherever and however large it is shown.
-async function onCanvas(page, x, y) {
-  const box = await (await page.$('#canvas')).boundingBox();
-  return [box.x + (x + 0.5) * box.width / 1024, box.y + (y + 0.5) * box.height / 768];
 }
 
 // Steps shown a second, and the browser's own refreshes a second (requestAnimationFrame) in the same two seconds.
@@ -270,9 +154,9 @@ test('a page that cannot run the module says why, not a blank canvas', async () 
   assert.notEqual(await page.$eval('#status', (e) => e.textContent), '');
   await page.close();
 
-  const old = await browser.newPage();
+  const old = await env.browser.newPage();
   await old.evaluateOnNewDocument(() => { WebAssembly.validate = () => false; });
-  await old.goto(base);
+  await old.goto(env.base);
   await old.waitForFunction(() => window.laavasuihku.error !== '', { timeout: 10000 });
   assert.match(await old.$eval('#status', (e) => e.textContent), /SIMD/);
   await old.close();
