@@ -83,39 +83,52 @@ took() {
     echo "--- $1: $(((SECONDS - $2) / 60)) min $(((SECONDS - $2) % 60)) s"
 }
 
+# Makes a fresh root of a Debian release with mmdebstrap from Debian's own
+# packages in DIR, the machine's resolver and certificate authorities in it,
+# /proc and /dev bound into it (undone by leave_root). Needs root.
+# make_root RELEASE VARIANT PACKAGES DIR    (PACKAGES: comma-separated, may be empty)
+make_root() {
+    local release=$1 variant=$2 packages=$3 root=$4 m
+    install_packages mmdebstrap mount || return 1
+    echo "=== making a Debian $release root in $root"
+    mmdebstrap --quiet --variant="$variant" --include="ca-certificates${packages:+,$packages}" "$release" "$root" || return 1
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    # The certificate authorities this machine adds to Debian's (a network's
+    # own proxy, say), so that the root reaches what the machine reaches.
+    if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
+        cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/" &&
+            chroot "$root" /usr/sbin/update-ca-certificates >/dev/null 2>&1 || return 1
+    fi
+    for m in proc dev; do
+        mount --rbind "/$m" "$root/$m" && mount --make-rslave "$root/$m" || return 1
+    done
+}
+
+# Unbinds what make_root bound and removes the root: leave_root DIR
+leave_root() {
+    local m
+    for m in proc dev; do
+        mountpoint -q "$1/$m" && { umount -R "$1/$m" 2>/dev/null || umount -lR "$1/$m"; }
+    done
+    rm -rf --one-file-system "$1"
+}
+
+# Runs a command in a root as root, with a clean environment: in_root DIR COMMAND
+in_root() {
+    chroot "$1" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root /bin/bash -c "$2"
+}
+
 # Runs a command in a fresh root of a Debian release made with mmdebstrap from
 # Debian's own packages, on a clean clone of the project as committed, and
 # returns its status. Needs root.
 # in_fresh_root RELEASE PACKAGES COMMAND    (PACKAGES: comma-separated, may be empty)
 in_fresh_root() (
     release=$1 packages=$2 command=$3
-    install_packages mmdebstrap mount || exit 1
     root=$(mktemp -d "${TMPDIR:-/var/tmp}/laavasuihku-$release.XXXXXX")
-    bound=()
-    clean_up() {
-        local m
-        for m in "${bound[@]}"; do
-            umount -R "$m" 2>/dev/null || umount -lR "$m"
-        done
-        rm -rf --one-file-system "$root"
-    }
-    trap clean_up EXIT
+    trap 'leave_root "$root"' EXIT
     trap 'exit 130' INT TERM
-    echo "=== making a Debian $release root in $root"
-    mmdebstrap --quiet --variant=apt --include="git,ca-certificates${packages:+,$packages}" "$release" "$root" || exit 1
-    cp /etc/resolv.conf "$root/etc/resolv.conf"
-    # The certificate authorities this machine adds to Debian's (a network's
-    # own proxy, say), so that the root reaches what the machine reaches.
-    if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
-        cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/" &&
-            chroot "$root" /usr/sbin/update-ca-certificates >/dev/null 2>&1 || exit 1
-    fi
+    make_root "$release" apt "git${packages:+,$packages}" "$root" || exit 1
     git clone --quiet --no-hardlinks . "$root/laavasuihku" || exit 1
-    for m in proc dev; do
-        mount --rbind "/$m" "$root/$m" && mount --make-rslave "$root/$m" || exit 1
-        bound+=("$root/$m")
-    done
     echo "=== in Debian $release${packages:+ with $packages}: $command"
-    chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
-        /bin/bash -c "cd /laavasuihku && $command"
+    in_root "$root" "cd /laavasuihku && $command"
 )
