@@ -50,7 +50,7 @@ in_root "$root" "cd /build && apt-get update -qq && DEBIAN_FRONTEND=noninteracti
     dpkg-source --extract $dsc src >/dev/null && cd src && dpkg-buildpackage --build=full -us -uc" >"$out/build.log" 2>&1 ||
     { tail -60 "$out/build.log"; echo "the package did not build (build-debian/build.log)" >&2; exit 1; }
 grep -E '^[0-9]+% tests passed' "$out/build.log" || true
-cp "$root"/build/*.deb "$root"/build/*.ddeb "$root"/build/*.buildinfo "$root"/build/*.changes "$out/"
+cp "$root"/build/*.deb "$root"/build/*.buildinfo "$root"/build/*.changes "$out/"
 took "building in a fresh Debian $release root" "$start"
 
 # Checked as Debian checks: lintian on the source, the binaries and the

@@ -10,7 +10,8 @@
 #                                 run under qemu: every stage on this Debian release
 #   tools/test.sh --all           all that, and then all of it again on the Debian release
 #                                 this machine is not (Debian 13 from Debian 12, and the
-#                                 other way round), in a fresh root (what CI runs)
+#                                 other way round), in a fresh root, and the Debian source
+#                                 package for Debian 13 (tools/debian.sh: what CI runs)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . tools/lib.sh
@@ -46,6 +47,9 @@ if $other_release; then
     other=trixie
     [ "$here" = trixie ] && other=bookworm
     stage "Debian $other" tools/distro-test.sh "$other"
+    # The source package, built, checked with lintian and tested with
+    # autopkgtest in fresh roots of Debian 13 (roots of its own, so at the top).
+    stage "Debian source package" tools/debian.sh trixie
 fi
 
 if [ ${#failed[@]} -ne 0 ]; then
