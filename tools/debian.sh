@@ -65,7 +65,7 @@ cp "$root"/build/*.deb "$root"/build/*.buildinfo "$root"/build/*.changes "$out/"
 took "building in a fresh Debian $release root" "$start"
 
 # Checked as Debian checks: lintian on the source, the binaries and the
-# .changes, and the binary's hardening.
+# .changes, and the binary's hardening (PIE, RELRO, BIND_NOW, stack protector, fortify).
 start=$SECONDS
 in_root "$root" "DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends lintian devscripts >/dev/null"
 changes=$(cd "$out" && ls laavasuihku_"$version"_*.changes)
@@ -76,7 +76,9 @@ if grep -E '^[EW]: ' "$out/lintian.txt"; then
 fi
 in_root "$root" "cd /build && dpkg-deb -x laavasuihku_${version}_*.deb unpacked && hardening-check unpacked/usr/games/laavasuihku" |
     tee "$out/hardening.txt"
-! grep -q ': no' "$out/hardening.txt" || { echo "hardening-check finds a feature missing" >&2; exit 1; }
+for feature in 'Position Independent Executable' 'Stack protected' 'Fortify Source functions' 'Read-only relocations' 'Immediate binding'; do
+    grep -q "^ $feature: yes" "$out/hardening.txt" || { echo "hardening-check: $feature is missing" >&2; exit 1; }
+done
 took "lintian and hardening-check" "$start"
 
 # Tested as installed, in a root that has nothing else of it.
