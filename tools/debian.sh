@@ -74,8 +74,9 @@ if grep -E '^[EW]: ' "$out/lintian.txt"; then
     echo "lintian reports errors or warnings" >&2
     exit 1
 fi
-in_root "$root" "cd /build && dpkg-deb -x laavasuihku_${version}_*.deb unpacked && hardening-check unpacked/usr/games/laavasuihku" |
-    tee "$out/hardening.txt"
+# (It fails on what does not apply here, such as arm64's branch protection on amd64.)
+{ in_root "$root" "cd /build && dpkg-deb -x laavasuihku_${version}_*.deb unpacked && hardening-check unpacked/usr/games/laavasuihku" ||
+    true; } | tee "$out/hardening.txt"
 for feature in 'Position Independent Executable' 'Stack protected' 'Fortify Source functions' 'Read-only relocations' 'Immediate binding'; do
     grep -q "^ $feature: yes" "$out/hardening.txt" || { echo "hardening-check: $feature is missing" >&2; exit 1; }
 done
