@@ -69,7 +69,11 @@ took "building in a fresh Debian $release root" "$start"
 start=$SECONDS
 in_root "$root" "DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends lintian devscripts >/dev/null"
 changes=$(cd "$out" && ls laavasuihku_"$version"_*.changes)
-{ in_root "$root" "cd /build && lintian --info --display-info --pedantic --tag-display-limit 0 $changes" || true; } | tee "$out/lintian.txt"
+# Debian 12's lintian knows policy up to 4.6.2; the package follows Debian 13's.
+suppress=
+[ "$release" = bookworm ] && suppress="--suppress-tags newer-standards-version"
+{ in_root "$root" "cd /build && lintian --info --display-info --pedantic --tag-display-limit 0 $suppress $changes" || true; } |
+    tee "$out/lintian.txt"
 if grep -E '^[EW]: ' "$out/lintian.txt"; then
     echo "lintian reports errors or warnings" >&2
     exit 1
