@@ -8,9 +8,15 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# Timestamps from SOURCE_DATE_EPOCH, as Debian's builds give it: the same
+# bytes each time (without it, CPack stamps the archives with the clock).
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-1797000000}
 cpack -G DEB -B "$work/out" --config "$build/CPackConfig.cmake" >/dev/null
 deb=$(ls "$work"/out/laavasuihku_*_amd64.deb) || fail "no laavasuihku_<version>_amd64.deb"
 echo "built $(basename "$deb")"
+sleep 1
+cpack -G DEB -B "$work/again" --config "$build/CPackConfig.cmake" >/dev/null
+cmp -s "$deb" "$work/again/$(basename "$deb")" || fail "a second cpack gave other bytes"
 
 contents=$(dpkg-deb -c "$deb")
 app_id=io.github.laavasuihku.laavasuihku
