@@ -11,6 +11,7 @@ Object.defineProperty(window, 'laavasuihku', {
 });
 
 const shown = {};
+const bounce = document.querySelector('button[data-key="b"]');
 // Writes a figure only when it changes: the frames come at the screen's rate.
 function show(id, text) {
   if (shown[id] !== text)
@@ -22,7 +23,6 @@ export function showFigures() {
   show('pull', `1/${state.pull}`);
   show('particles', state.particles.toLocaleString('en'));
   show('bouncing', state.bouncing ? 'on' : 'off');
-  const bounce = document.querySelector('button[data-key="b"]');
   if (bounce.getAttribute('aria-pressed') !== String(state.bouncing))
     bounce.setAttribute('aria-pressed', String(state.bouncing));
 }

@@ -33,7 +33,7 @@ function fit(stage, view) {
     const room = view.getBoundingClientRect();
     const scale = scaleFor(room.width, room.height, dpr);
     if (!best || scale > best.scale)
-      best = { layout, scale, room };
+      best = { layout, scale };
   }
   stage.dataset.layout = best.layout;
   const room = view.getBoundingClientRect();
